@@ -1,0 +1,5 @@
+#pragma once
+
+#include "ZarnBase.h"
+
+EFI_STATUS AcpiTimerLibConstructor(VOID);

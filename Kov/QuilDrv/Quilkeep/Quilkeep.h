@@ -1,0 +1,6 @@
+#pragma once
+
+#include "Pi/PiPeiCis.h"
+#include "ZarnBase.h"
+
+EFI_STATUS QuilkeepDriverEntry(EFI_PEI_FILE_HANDLE FileHandle, const EFI_PEI_SERVICES **PeiServices);

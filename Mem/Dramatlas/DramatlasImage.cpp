@@ -1,0 +1,24 @@
+// Image definition of Dramatlas: base name, build-time constants, constructor list and module entry.
+#include "Library/DebugLib.h"
+#include "Library/PcdBuildValues.h"
+#include "Library/PeimEntryPoint.h"
+#include "Mem/Dramatlas/Dramatlas.h"
+#include "Platform/Seam.h"
+
+extern "C" const CHAR8 gZarnModuleBaseName[] = "Dramatlas";
+
+static VOID RunConstructor(const CHAR8 *Name, EFI_STATUS (*Constructor)(VOID)) {
+  const EFI_STATUS Status = Constructor();
+  PlatformConstructorDone(Name, Status);
+  ASSERT_EFI_ERROR(Status);
+}
+
+VOID RunConstructorList(EFI_PEI_FILE_HANDLE FileHandle, const EFI_PEI_SERVICES **PeiServices) {
+  (VOID)FileHandle;
+  (VOID)PeiServices;
+  (VOID)RunConstructor;
+}
+
+EFI_STATUS CallModuleEntry(EFI_PEI_FILE_HANDLE FileHandle, const EFI_PEI_SERVICES **PeiServices) {
+  return DramatlasEntry(FileHandle, PeiServices);
+}

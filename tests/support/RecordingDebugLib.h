@@ -1,0 +1,38 @@
+// A debug library for unit tests: records every assertion report and DEBUG message instead of
+// writing them, so that a test can assert exactly which checks fired.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zarn::test {
+
+struct AssertReport {
+  std::string sourcePath;
+  uint64_t line;
+  std::string expression;
+};
+
+struct DebugMessage {
+  uint32_t level;
+  std::string text;  // formatted with the project's print engine when it is linked, else the format
+};
+
+struct DebugRecord {
+  std::vector<AssertReport> asserts;
+  std::vector<DebugMessage> messages;
+  void clear() {
+    asserts.clear();
+    messages.clear();
+  }
+  std::vector<std::string> expressions() const {
+    std::vector<std::string> out;
+    for (const auto &a : asserts) out.push_back(a.expression);
+    return out;
+  }
+};
+
+DebugRecord &debugRecord();
+
+}  // namespace zarn::test
