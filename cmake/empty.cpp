@@ -1,0 +1,1 @@
+// Keeps a firmware target that has no sources yet buildable.
