@@ -1,0 +1,10 @@
+// SIDT into a caller's IdtrRecord.
+#include "Library/BaseLib.h"
+#include "Library/DebugLib.h"
+
+VOID ReadIdtr(IdtrRecord *Idtr) {
+  ASSERT(Idtr != ((void *) 0));
+  if (Idtr != nullptr) {
+    PlatformReadIdtr(Idtr);
+  }
+}
