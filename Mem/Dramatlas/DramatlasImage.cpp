@@ -1,7 +1,9 @@
 // Image definition of Dramatlas: base name, build-time constants, constructor list and module entry.
+#include "Library/AcpiTimerLib.h"
 #include "Library/DebugLib.h"
 #include "Library/PcdBuildValues.h"
 #include "Library/PeimEntryPoint.h"
+#include "Library/SerialConsole.h"
 #include "Mem/Dramatlas/Dramatlas.h"
 #include "Platform/Seam.h"
 
@@ -16,7 +18,8 @@ static VOID RunConstructor(const CHAR8 *Name, EFI_STATUS (*Constructor)(VOID)) {
 VOID RunConstructorList(EFI_PEI_FILE_HANDLE FileHandle, const EFI_PEI_SERVICES **PeiServices) {
   (VOID)FileHandle;
   (VOID)PeiServices;
-  (VOID)RunConstructor;
+  RunConstructor("SerialInitialize", SerialInitialize);
+  RunConstructor("AcpiTimerLibConstructor", AcpiTimerLibConstructor);
 }
 
 EFI_STATUS CallModuleEntry(EFI_PEI_FILE_HANDLE FileHandle, const EFI_PEI_SERVICES **PeiServices) {
