@@ -3,6 +3,9 @@
 # Host: a shared object in <build>/images that exports only PeimEntryPoint.
 # IA32: an execute-in-place image linked at a fixed flash address (see Platform/Ia32).
 set(ZARN_IMAGE_DIR ${CMAKE_BINARY_DIR}/images)
+if(ZARN_IA32)
+  include(${CMAKE_CURRENT_LIST_DIR}/Ia32Image.cmake)
+endif()
 
 function(zarn_image)
   cmake_parse_arguments(ARG "" "NAME;DEFINITION;MODULE_OBJECTS" "" ${ARGN})
