@@ -19,12 +19,16 @@ struct DebugMessage {
   std::string text;  // formatted with the project's print engine when it is linked, else the format
 };
 
+enum class DebugEvent { Assert, Message };
+
 struct DebugRecord {
   std::vector<AssertReport> asserts;
   std::vector<DebugMessage> messages;
+  std::vector<DebugEvent> events;  // the kind of every report, in the order they were made
   void clear() {
     asserts.clear();
     messages.clear();
+    events.clear();
   }
   std::vector<std::string> expressions() const {
     std::vector<std::string> out;
