@@ -17,7 +17,8 @@ function(zarn_image)
   zarn_firmware_target(${ARG_NAME})
   zarn_firmware_sources(TARGET ${ARG_NAME} SOURCES ${ARG_DEFINITION})
   target_link_libraries(${ARG_NAME} PRIVATE zarn_fw_debuglib ${ARG_MODULE_OBJECTS} zarn_fw)
-  target_link_options(${ARG_NAME} PRIVATE
+  # The entry point lives in the shared archive; --undefined pulls it in, since nothing in the image calls it.
+  target_link_options(${ARG_NAME} PRIVATE -Wl,--undefined=PeimEntryPoint
     -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/image-exports.map -Wl,-Bsymbolic)
   set_target_properties(${ARG_NAME} PROPERTIES PREFIX "" SUFFIX ".so"
                         LIBRARY_OUTPUT_DIRECTORY ${ZARN_IMAGE_DIR}
