@@ -13,13 +13,15 @@ namespace {
 constexpr UINT32 GUID_HOB_DATA_LIMIT = 0xFFF8 - sizeof(EFI_HOB_GUID_TYPE);  // 0xFFE0
 static_assert(GUID_HOB_DATA_LIMIT == 0xFFE0, "largest GUID HOB data area");
 
-inline const EFI_HOB_GENERIC_HEADER *HobHeader(const VOID *Hob) {
-  return static_cast<const EFI_HOB_GENERIC_HEADER *>(Hob);
+// Header fields are read unaligned: a HOB whose length is not a multiple of 8 leaves the next one
+// at any address.
+inline UINT16 HobTypeOf(const VOID *Hob) {
+  return UnalignedRead16(static_cast<const UINT8 *>(Hob) + offsetof(EFI_HOB_GENERIC_HEADER, HobType));
 }
-
-inline const VOID *NextHob(const VOID *Hob) {
-  return static_cast<const UINT8 *>(Hob) + HobHeader(Hob)->HobLength;
+inline UINT16 HobLengthOf(const VOID *Hob) {
+  return UnalignedRead16(static_cast<const UINT8 *>(Hob) + offsetof(EFI_HOB_GENERIC_HEADER, HobLength));
 }
+inline const VOID *NextHob(const VOID *Hob) { return static_cast<const UINT8 *>(Hob) + HobLengthOf(Hob); }
 
 }  // namespace
 
@@ -39,11 +41,11 @@ VOID *NextHobOfType(UINT16 Type, const VOID *HobStart) {
   if (HobStart == nullptr) {
     return nullptr;
   }
-  for (const VOID *Hob = HobStart; HobHeader(Hob)->HobType != EFI_HOB_TYPE_END_OF_HOB_LIST; Hob = NextHob(Hob)) {
-    if (HobHeader(Hob)->HobLength < sizeof(EFI_HOB_GENERIC_HEADER)) {
+  for (const VOID *Hob = HobStart; HobTypeOf(Hob) != EFI_HOB_TYPE_END_OF_HOB_LIST; Hob = NextHob(Hob)) {
+    if (HobLengthOf(Hob) < sizeof(EFI_HOB_GENERIC_HEADER)) {
       return nullptr;
     }
-    if (HobHeader(Hob)->HobType == Type) {
+    if (HobTypeOf(Hob) == Type) {
       return const_cast<VOID *>(Hob);
     }
   }
@@ -56,9 +58,10 @@ VOID *NextGuidHob(const EFI_GUID *Guid, const VOID *HobStart) {
   }
   const VOID *Hob = HobStart;
   while ((Hob = NextHobOfType(EFI_HOB_TYPE_GUID_EXTENSION, Hob)) != nullptr) {
-    const EFI_HOB_GUID_TYPE *GuidHob = static_cast<const EFI_HOB_GUID_TYPE *>(Hob);
     // A GUID HOB too short to hold its name is passed over rather than read beyond its end.
-    if (GuidHob->Header.HobLength >= sizeof(EFI_HOB_GUID_TYPE) && GuidEqual(Guid, &GuidHob->Name)) {
+    if (HobLengthOf(Hob) >= sizeof(EFI_HOB_GUID_TYPE) &&
+        GuidEqual(Guid, reinterpret_cast<const EFI_GUID *>(static_cast<const UINT8 *>(Hob) +
+                                                           offsetof(EFI_HOB_GUID_TYPE, Name)))) {
       return const_cast<VOID *>(Hob);
     }
     Hob = NextHob(Hob);
