@@ -24,12 +24,15 @@ void Cpu::breakpoint(size_t ioTracePosition) {
 }
 
 void Cpu::pause(volatile uint32_t *loopFlag) {
+  if (loopFlag != loopFlag_) turns_ = 0;  // a loop on another flag is another loop
+  loopFlag_ = loopFlag;
   ++turns_;
   const bool planned = releaseAfter_ != 0 && turns_ >= releaseAfter_;
   const bool bound = turns_ >= loopBound_;
   if (!planned && !bound) return;
   deadLoops_.push_back({turns_, !planned});
   turns_ = 0;
+  loopFlag_ = nullptr;
   *loopFlag = 1;
 }
 

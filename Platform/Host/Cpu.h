@@ -85,6 +85,7 @@ class Cpu {
   uint64_t releaseAfter_ = 0;  // 0: no planned release
   uint64_t loopBound_ = kDefaultLoopBound;
   uint64_t turns_ = 0;  // turns of the loop now running
+  volatile uint32_t *loopFlag_ = nullptr;
   std::vector<DeadLoopRecord> deadLoops_;
 };
 

@@ -62,7 +62,7 @@ class PeiFoundation {
  public:
   static constexpr uint64_t kSignature = 0x5652455320494550ull;  // "PEI SERV"
   static constexpr uint32_t kDefaultRevision = (1u << 16) | 70u;
-  static constexpr size_t kDefaultHobCapacity = 64 * 1024;
+  static constexpr size_t kDefaultHobCapacity = 256 * 1024;  // room for several HOBs of the 16-bit maximum length
   static constexpr size_t kMaxDescriptorsPerList = 256;  // a list that never terminates is refused
 
   explicit PeiFoundation(size_t hobCapacity = kDefaultHobCapacity);

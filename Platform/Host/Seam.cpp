@@ -9,10 +9,11 @@ extern "C" {
 
 VOID PlatformCpuid(UINT32 Leaf, UINT32 *Eax, UINT32 *Ebx, UINT32 *Ecx, UINT32 *Edx) {
   const zarn::host::CpuidAnswer a = Machine::current().cpu.cpuid(Leaf);
-  *Eax = a.eax;
-  *Ebx = a.ebx;
-  *Ecx = a.ecx;
-  *Edx = a.edx;
+  // The contract promises valid pointers; a null one is skipped rather than written through.
+  if (Eax) *Eax = a.eax;
+  if (Ebx) *Ebx = a.ebx;
+  if (Ecx) *Ecx = a.ecx;
+  if (Edx) *Edx = a.edx;
 }
 
 VOID PlatformReadIdtr(VOID *Record) {
