@@ -1,0 +1,5 @@
+// Build-time constants with assertion checks off (property bits 0x1E).
+#define PCD_DEBUG_PROPERTY_BITS 0x1E
+#include "Library/PcdBuildValues.h"
+
+extern "C" const CHAR8 gZarnModuleBaseName[] = "ZarnTest";
