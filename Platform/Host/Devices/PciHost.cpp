@@ -14,9 +14,7 @@ constexpr uint32_t kEnableBit = 0x80000000u;
 // Bits of the address register that hold something; bits 0-1 and 28-30 are hard-wired 0.
 constexpr uint32_t kAddressRegisterBits = 0x8FFFFFFCu;
 
-std::string where(PciLocation at) {
-  return hex(at.bus) + ":" + hex(at.device) + "." + std::to_string(at.function);
-}
+std::string where(PciLocation at) { return hex(at.bus) + ":" + hex(at.device) + "." + std::to_string(at.function); }
 
 uint32_t allOnes(unsigned width) { return width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1; }
 
@@ -66,9 +64,7 @@ PciHost::Function &PciHost::function(PciLocation at) {
   return *it->second;
 }
 
-const PciHost::Function &PciHost::function(PciLocation at) const {
-  return const_cast<PciHost *>(this)->function(at);
-}
+const PciHost::Function &PciHost::function(PciLocation at) const { return const_cast<PciHost *>(this)->function(at); }
 
 bool PciHost::present(PciLocation at) const { return functions_.contains(at); }
 
@@ -169,7 +165,9 @@ bool PciHost::extendedConfigEnabled() const {
   return false;
 }
 
-uint8_t PciHost::config8(PciLocation at, uint16_t reg) const { return static_cast<uint8_t>(config32(at, reg & ~3) >> (8 * (reg & 3))); }
+uint8_t PciHost::config8(PciLocation at, uint16_t reg) const {
+  return static_cast<uint8_t>(config32(at, reg & ~3) >> (8 * (reg & 3)));
+}
 
 uint16_t PciHost::config16(PciLocation at, uint16_t reg) const {
   if (reg & 1) throw DeviceError("PCI: 16-bit register " + hex(reg) + " not aligned");

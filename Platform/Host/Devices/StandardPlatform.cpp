@@ -59,7 +59,8 @@ void StandardPlatform::reset() {
 void StandardPlatform::applyOptions() {
   cmos.set(0x0E, options_.cmosDiagnosticStatus);
   cmos.set(0x6F, options_.cmosBaudSelect);
-  for (unsigned i = 0; i < 4; ++i) cmos.set(static_cast<uint8_t>(0x7A + i), static_cast<uint8_t>(options_.cmosDebugLevel >> (8 * i)));
+  for (unsigned i = 0; i < 4; ++i)
+    cmos.set(static_cast<uint8_t>(0x7A + i), static_cast<uint8_t>(options_.cmosDebugLevel >> (8 * i)));
   superIo.set(SuperIo::kUartA, SuperIo::kActivate, options_.superIoUartAActivate);
   superIo.set(SuperIo::kUartB, SuperIo::kActivate, options_.superIoUartBActivate);
   applyUartOptions(firstUart, options_.firstUart);

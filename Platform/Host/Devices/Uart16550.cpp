@@ -57,7 +57,8 @@ uint8_t Uart16550::modemStatus() {
 
 uint8_t Uart16550::registerAt(uint32_t offset, unsigned width) const {
   if (width != 1) throw DeviceError("UART: only byte accesses (width " + std::to_string(width) + ")");
-  if (offset % spacing_ != 0 || offset / spacing_ > kScr) throw DeviceError("UART: no register at offset " + hex(offset));
+  if (offset % spacing_ != 0 || offset / spacing_ > kScr)
+    throw DeviceError("UART: no register at offset " + hex(offset));
   return static_cast<uint8_t>(offset / spacing_);
 }
 
@@ -134,7 +135,7 @@ void Uart16550::write(uint32_t offset, unsigned width, uint32_t value) {
     case kIirFcr:
       // Bit 0 enables the FIFOs and must be set for the other bits to take; bits 1 and 2 clear the
       // receive and transmit FIFOs and clear themselves. Changing bit 0 empties both FIFOs.
-      if ((byte & 0x01) != (fcr_ & 0x01) || (byte & 0x02)) received_.clear();
+      if ((byte & 0x01) != (fcr_ & 0x01) || (byte & 0x03) == 0x03) received_.clear();
       fcr_ = (byte & 0x01) ? static_cast<uint8_t>(byte & ~0x06) : 0;
       return;
     case kLcr:

@@ -100,10 +100,10 @@ class Uart16550 : public Device {
   uint8_t lcr_ = 0;
   uint8_t mcr_ = 0;
   uint8_t scr_ = 0;
-  uint8_t lines_ = 0;       // MSR bits 4-7 as presented by the line
-  uint8_t msrDeltas_ = 0;   // MSR bits 0-3
+  uint8_t lines_ = 0;          // MSR bits 4-7 as presented by the line
+  uint8_t msrDeltas_ = 0;      // MSR bits 0-3
   bool thrInterrupt_ = false;  // holding-register-empty interrupt pending
-  uint32_t busyPolls_ = 0;  // LSR reads still to show a busy transmitter; kForever: always
+  uint32_t busyPolls_ = 0;     // LSR reads still to show a busy transmitter; kForever: always
   uint64_t lsrReads_ = 0;
   std::deque<uint8_t> received_;
   std::vector<uint8_t> transmitted_;

@@ -1,6 +1,6 @@
-#include "Platform/Host/Devices/Cmos.h"
-
 #include <gtest/gtest.h>
+
+#include "Platform/Host/Devices/Cmos.h"
 
 namespace zarn::host {
 namespace {

@@ -1,8 +1,8 @@
-#include "Platform/Host/Devices/MarkerPort.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "Platform/Host/Devices/MarkerPort.h"
 
 namespace zarn::host {
 namespace {

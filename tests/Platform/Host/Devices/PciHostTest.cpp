@@ -1,6 +1,6 @@
-#include "Platform/Host/Devices/PciHost.h"
-
 #include <gtest/gtest.h>
+
+#include "Platform/Host/Devices/PciHost.h"
 
 namespace zarn::host {
 namespace {
@@ -192,11 +192,10 @@ TEST_F(ExtendedConfigTest, ReachableOnlyWhileAnEnableRegisterHoldsOne) {
     uint32_t enableValue;
     uint16_t expected;
   } cases[] = {
-      {0x8000C444, 0x00000000, 0x1234},  // disabled: bits 24-27 ignored
-      {0x8000C444, 0x00000001, 0xBEEF},  // device 0x18
-      {0x8000C444, 0x00000000, 0x1234},
-      {0x8000DC44, 0x00000001, 0xBEEF},  // device 0x1B, processor node 3
-      {0x8000DC44, 0xFFFFFFFE, 0x1234},  // only bit 0 enables
+      {0x8000C444, 0x00000000, 0x1234},                                    // disabled: bits 24-27 ignored
+      {0x8000C444, 0x00000001, 0xBEEF},                                    // device 0x18
+      {0x8000C444, 0x00000000, 0x1234}, {0x8000DC44, 0x00000001, 0xBEEF},  // device 0x1B, processor node 3
+      {0x8000DC44, 0xFFFFFFFE, 0x1234},                                    // only bit 0 enables
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.enableCf8);

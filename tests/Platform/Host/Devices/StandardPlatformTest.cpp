@@ -1,6 +1,6 @@
-#include "Platform/Host/Devices/StandardPlatform.h"
-
 #include <gtest/gtest.h>
+
+#include "Platform/Host/Devices/StandardPlatform.h"
 
 namespace zarn::host {
 namespace {

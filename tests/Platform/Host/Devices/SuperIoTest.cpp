@@ -1,6 +1,6 @@
-#include "Platform/Host/Devices/SuperIo.h"
-
 #include <gtest/gtest.h>
+
+#include "Platform/Host/Devices/SuperIo.h"
 
 namespace zarn::host {
 namespace {

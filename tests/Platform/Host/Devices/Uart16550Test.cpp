@@ -1,6 +1,6 @@
-#include "Platform/Host/Devices/Uart16550.h"
-
 #include <gtest/gtest.h>
+
+#include "Platform/Host/Devices/Uart16550.h"
 
 namespace zarn::host {
 namespace {
@@ -71,7 +71,7 @@ TEST_P(UartTest, IdleTransmitterShowsThreAndTemt) {
 
 TEST_P(UartTest, HeldBusyTransmitterNeverShowsEmpty) {
   uart.holdTransmitterBusy();
-  for (int i = 0; i < 1000; ++i) ASSERT_EQ(in(LSR) & 0x60, 0x00);
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(in(LSR)&0x60, 0x00);
   uart.releaseTransmitter();
   EXPECT_EQ(in(LSR), 0x60);
 }
@@ -105,7 +105,7 @@ TEST_P(UartTest, ModemStatusLinesAndDeltas) {
 
 TEST_P(UartTest, LoopbackSendsToReceiverAndDrivesModemInputs) {
   out(MCR, 0x13);  // loopback, RTS, DTR
-  EXPECT_EQ(in(MSR) & 0xF0, 0x30);
+  EXPECT_EQ(in(MSR)&0xF0, 0x30);
   out(THR, 'L');
   EXPECT_TRUE(uart.transmitted().empty());
   EXPECT_EQ(in(LSR), 0x61);
@@ -147,7 +147,8 @@ TEST(UartLineSettings, FromLcrBits) {
   const struct {
     uint8_t lcr;
     const char *text;
-  } cases[] = {{0x03, "8N1"}, {0x07, "8N2"}, {0x00, "5N1"}, {0x04, "5N1.5"}, {0x1A, "7E1"}, {0x0B, "8O1"}, {0x2B, "8M1"}, {0x3B, "8S1"}};
+  } cases[] = {{0x03, "8N1"}, {0x07, "8N2"}, {0x00, "5N1"}, {0x04, "5N1.5"},
+               {0x1A, "7E1"}, {0x0B, "8O1"}, {0x2B, "8M1"}, {0x3B, "8S1"}};
   Uart16550 uart;
   for (const auto &c : cases) {
     uart.setLineControl(c.lcr);
