@@ -71,6 +71,8 @@ class MemoryInitModule {
   void update();
 
   const MemoryInformationPpi &ppi() const { return ppi_; }
+  // The address GetHoleMap hands out (unless configured to hand out null).
+  const HoleMapEntry *holeMapAddress() const { return holeMap_.data(); }
   // The number of GetHoleMap calls answered so far.
   size_t holeMapCalls() const { return holeMapCalls_; }
 
