@@ -119,8 +119,8 @@ void Uart16550::write(uint32_t offset, unsigned width, uint32_t value) {
         } else {
           transmitted_.push_back(byte);
         }
-        // Sent at once, so the holding register is empty again and its interrupt re-arms.
-        thrInterrupt_ = true;
+        // Sent at once (unless held busy), so the holding register is empty again and its interrupt re-arms.
+        if (busyPolls_ == 0) thrInterrupt_ = true;
       }
       return;
     case kIerDlm:
