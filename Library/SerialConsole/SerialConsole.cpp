@@ -351,9 +351,14 @@ UINTN SerialWrite(const UINT8 *Buffer, UINTN NumberOfBytes) {
   const UINT8 *Next = Buffer;
   UINTN Remaining = NumberOfBytes;
   while (Remaining > 0) {
-    // Without FIFOs a burst would overrun the UART; stop rather than lose bytes silently.
+    // Without FIFOs a burst would overrun the UART; stop rather than lose bytes silently. Sending one
+    // byte at a time cannot overrun it, and is what a build without FIFOs asks for, so that mode
+    // skips the test instead of never sending anything.
     const UINTN Base = SerialFindRegisterBase();
-    if (Base == 0 || (SerialRegisterRead(Base, kIir) & kIirFifosEnabled) == 0) {
+    if (Base == 0) {
+      return 0;
+    }
+    if (BurstSize > 1 && (SerialRegisterRead(Base, kIir) & kIirFifosEnabled) == 0) {
       return 0;
     }
     // A burst starts only on empty transmitters, so it never holds more than either FIFO takes.
