@@ -69,7 +69,11 @@ uint64_t readNumber(const Json &value, const std::string &path, uint64_t max) {
   if (value.is_number_unsigned()) {
     result = value.get<uint64_t>();
   } else if (value.is_number_integer()) {
-    fail(path, fmt::format("{} is negative; expected a number 0..{}", describe(value), limitText(max)));
+    const int64_t v = value.get<int64_t>();
+    if (v < 0) fail(path, fmt::format("{} is negative; expected a number 0..{}", describe(value), limitText(max)));
+    result = static_cast<uint64_t>(v);
+  } else if (value.is_number_float()) {
+    fail(path, fmt::format("{} is not a whole number; expected 0..{}", describe(value), limitText(max)));
   } else if (value.is_string()) {
     const std::string text = value.get<std::string>();
     if (text.size() < 3 || (text.compare(0, 2, "0x") != 0 && text.compare(0, 2, "0X") != 0) || text.size() > 18 ||
