@@ -75,7 +75,6 @@ std::string svgMemoryMap(const std::vector<MemRange> &ranges, const std::string 
   uint64_t span = 0;
   for (const MemRange &r : ranges) span = std::max(span, r.base + r.size);
   double y = top + total;
-  double linearY = top + total;
   for (size_t n = 0; n < ranges.size(); ++n) {
     const MemRange &r = ranges[n];
     const double h = heightOf(r.size);
@@ -105,12 +104,12 @@ std::string svgMemoryMap(const std::vector<MemRange> &ranges, const std::string 
                        "\n",
                        linX - 6, y + h, barX, y + h);
     // Linear bar.
-    if (span > 0 && !empty) {
-      const double lh = total * static_cast<double>(r.size) / static_cast<double>(span);
-      linearY -= lh;
+    if (span > 0 && !empty && r.base < span) {
+      const double from = static_cast<double>(r.base) / static_cast<double>(span);
+      const double to = std::min(1.0, static_cast<double>(r.base + r.size) / static_cast<double>(span));
       svg += fmt::format(R"(<rect x="{}" y="{:.2f}" width="{}" height="{:.2f}" fill="{}"/>)"
                          "\n",
-                         linX, linearY, linW, std::max(lh, 0.0), fillOf(r.attribute));
+                         linX, top + total * (1 - to), linW, std::max(total * (to - from), 0.0), fillOf(r.attribute));
     }
   }
   if (!ranges.empty()) {
