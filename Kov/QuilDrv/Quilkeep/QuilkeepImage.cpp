@@ -4,6 +4,7 @@
 #include "Library/PcdBuildValues.h"
 #include "Library/PeimEntryPoint.h"
 #include "Library/SerialConsole.h"
+#include "Library/ZarnKovQuilLib.h"
 #include "Kov/QuilDrv/Quilkeep/Quilkeep.h"
 #include "Platform/Seam.h"
 
@@ -20,6 +21,7 @@ VOID RunConstructorList(EFI_PEI_FILE_HANDLE FileHandle, const EFI_PEI_SERVICES *
   (VOID)PeiServices;
   RunConstructor("SerialInitialize", SerialInitialize);
   RunConstructor("AcpiTimerLibConstructor", AcpiTimerLibConstructor);
+  RunConstructor("ZarnKovQuilLibConstructor", ZarnKovQuilLibConstructor);
 }
 
 EFI_STATUS CallModuleEntry(EFI_PEI_FILE_HANDLE FileHandle, const EFI_PEI_SERVICES **PeiServices) {
