@@ -1,6 +1,7 @@
 // The foundation's services as modules reach them: through the table behind the services pointer.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "Platform/Host/Machine.h"
@@ -29,10 +30,11 @@ struct Table {
     std::vector<std::pair<UINT16, UINT16>> out;
     const auto *p = static_cast<const UINT8 *>(list);
     for (int guard = 0; guard < 1000; ++guard) {
-      const auto *h = reinterpret_cast<const EFI_HOB_GENERIC_HEADER *>(p);
-      out.emplace_back(h->HobType, h->HobLength);
-      if (h->HobType == 0xFFFF) break;
-      p += h->HobLength;
+      EFI_HOB_GENERIC_HEADER h;  // copied: a HOB after one of odd length is not aligned
+      std::memcpy(&h, p, sizeof h);
+      out.emplace_back(h.HobType, h.HobLength);
+      if (h.HobType == 0xFFFF) break;
+      p += h.HobLength;
     }
     return out;
   }
