@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -126,8 +127,13 @@ std::vector<uint8_t> readHexBytes(const Json &value, const std::string &path) {
   return bytes;
 }
 
-ObjectReader::ObjectReader(const Json &value, std::string path) : value_(value), path_(std::move(path)) {
+ObjectReader::ObjectReader(const Json &value, std::string path, std::initializer_list<const char *> keys)
+    : value_(value), path_(std::move(path)) {
   if (!value_.is_object()) fail(path_, fmt::format("expected an object, got {}", describe(value_)));
+  for (const auto &[key, v] : value_.items()) {
+    (void)v;
+    if (std::none_of(keys.begin(), keys.end(), [&](const char *k) { return key == k; })) fail(pathOf(key), "unknown key");
+  }
 }
 
 const Json &ObjectReader::at(const std::string &key) {

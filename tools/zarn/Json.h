@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -41,7 +42,9 @@ std::vector<uint8_t> readHexBytes(const Json &value, const std::string &path);
 // An object whose keys are consumed one by one; finish() refuses any key left over.
 class ObjectReader {
  public:
-  ObjectReader(const Json &value, std::string path);
+  // Refuses at once a key that is not one of `keys`, so a misspelt key is reported as unknown rather than
+  // as the key it was meant to be missing.
+  ObjectReader(const Json &value, std::string path, std::initializer_list<const char *> keys);
   bool has(const std::string &key) const { return value_.contains(key); }
   const Json &at(const std::string &key);  // the key must exist
   std::string pathOf(const std::string &key) const { return path_.empty() ? key : path_ + "." + key; }

@@ -227,7 +227,7 @@ uint32_t lineSignature(const std::string &line, const std::string &path) {
 }
 
 void readUart(const Json &v, const std::string &path, UartSetup &out) {
-  ObjectReader r(v, path);
+  ObjectReader r(v, path, {"present", "lineControl", "divisor", "fifoControl", "heldBusy"});
   out.present = r.boolean("present");
   if (r.has("lineControl")) out.lineControl = static_cast<uint8_t>(r.number("lineControl", 0xFF));
   if (r.has("divisor")) out.divisor = static_cast<uint16_t>(r.number("divisor", 0xFFFF));
@@ -252,7 +252,7 @@ constexpr bool kScalarFlagged[23] = {true, true, false, false, true, true, true,
                                      false, false, true, true, true, true, true, false, false, true, true};
 
 FlaggedValue readFlagged(const Json &v, const std::string &path) {
-  ObjectReader r(v, path);
+  ObjectReader r(v, path, {"flag", "value"});
   FlaggedValue f{};
   f.Flag = static_cast<uint8_t>(r.number("flag", 0xFF));
   f.Value = static_cast<uint16_t>(r.number("value", 0xFFFF));
@@ -261,7 +261,7 @@ FlaggedValue readFlagged(const Json &v, const std::string &path) {
 }
 
 ValuePair readPair(const Json &v, const std::string &path) {
-  ObjectReader r(v, path);
+  ObjectReader r(v, path, {"first", "second"});
   ValuePair p{};
   p.First = static_cast<uint16_t>(r.number("first", 0xFFFF));
   p.Second = static_cast<uint16_t>(r.number("second", 0xFFFF));
@@ -284,14 +284,15 @@ void storeScalar(MemoryConfigScalars &scalars, size_t n, const Json &v, const st
 }
 
 MemoryInfoSpec readMemoryInfo(const Json &v, const std::string &path) {
-  ObjectReader r(v, path);
+  ObjectReader r(v, path, {"present", "topOfMemory", "holes", "getHoleMapStatus", "holeMapNull", "value16",
+                               "value8Valid", "value8", "value32", "value32B", "counts", "scalars", "arrays"});
   MemoryInfoSpec m;
   host::MemoryInitConfig &c = m.config;
   m.present = r.boolean("present");
   c.topOfMemory = r.number("topOfMemory", UINT64_MAX);
   const Json &holes = r.array("holes");
   for (size_t n = 0; n < holes.size(); ++n) {
-    ObjectReader hr(holes[n], at(r.pathOf("holes"), n));
+    ObjectReader hr(holes[n], at(r.pathOf("holes"), n), {"base", "size", "type"});
     host::HoleSpec hole;
     hole.base = hr.number("base", UINT64_MAX);
     hole.size = hr.number("size", UINT64_MAX);
@@ -344,7 +345,8 @@ MemoryInfoSpec readMemoryInfo(const Json &v, const std::string &path) {
 }
 
 OutputBlockSpec readOutputBlock(const Json &v, const std::string &path) {
-  ObjectReader r(v, path);
+  ObjectReader r(v, path, {"present", "address", "signature", "version", "size", "offsetOfFirstEntry", "entries",
+                               "tail", "patches"});
   OutputBlockSpec b;
   b.present = r.boolean("present");
   b.address = r.number("address", 0xFFFFFFFFu);
@@ -362,7 +364,7 @@ OutputBlockSpec readOutputBlock(const Json &v, const std::string &path) {
   const Json &entries = r.array("entries");
   for (size_t n = 0; n < entries.size(); ++n) {
     const std::string epath = at(r.pathOf("entries"), n);
-    ObjectReader er(entries[n], epath);
+    ObjectReader er(entries[n], epath, {"group", "type", "instance", "size", "entrySize", "fields"});
     builders::QuilEntryDesc e;
     e.group = static_cast<uint32_t>(er.number("group", 0xFFFFFFFFu));
     e.type = static_cast<uint32_t>(er.number("type", 0xFFFFFFFFu));
@@ -397,7 +399,7 @@ OutputBlockSpec readOutputBlock(const Json &v, const std::string &path) {
   if (r.has("patches")) {
     const Json &patches = r.array("patches");
     for (size_t n = 0; n < patches.size(); ++n) {
-      ObjectReader pr(patches[n], at(r.pathOf("patches"), n));
+      ObjectReader pr(patches[n], at(r.pathOf("patches"), n), {"offset", "bytes"});
       builders::Blob blob;
       blob.offset = static_cast<uint32_t>(pr.number("offset", 0xFFFFFFFFu));
       blob.bytes = readHexBytes(pr.at("bytes"), pr.pathOf("bytes"));
@@ -423,7 +425,7 @@ OutputBlockSpec readOutputBlock(const Json &v, const std::string &path) {
 // A pointer field of a flash description: an image offset, or { "stored": value } for the raw value.
 builders::FlashPointer readPointer(const Json &v, const std::string &path) {
   if (v.is_object()) {
-    ObjectReader r(v, path);
+    ObjectReader r(v, path, {"stored"});
     const auto raw = static_cast<uint32_t>(r.number("stored", 0xFFFFFFFFu));
     r.finish();
     return builders::FlashPointer::stored(raw);
@@ -432,7 +434,7 @@ builders::FlashPointer readPointer(const Json &v, const std::string &path) {
 }
 
 builders::DirectoryFaults readDirFaults(const Json &v, const std::string &path) {
-  ObjectReader r(v, path);
+  ObjectReader r(v, path, {"signature", "entryCount", "checksum", "wrongChecksum"});
   builders::DirectoryFaults f;
   if (r.has("signature")) f.signature = readSignature(r.at("signature"), r.pathOf("signature"));
   if (r.has("entryCount")) f.entryCount = static_cast<uint32_t>(r.number("entryCount", 0xFFFFFFFFu));
@@ -491,7 +493,8 @@ void checkFlashSize(size_t size, const std::string &path) {
 
 builders::FlashImageDesc flashDescFromJson(const Json &desc, const std::string &path, const OutputBlockSpec &block,
                                            const std::string &baseDir) {
-  ObjectReader r(desc, path);
+  ObjectReader r(desc, path,
+                 {"size", "pointerForm", "tables", "comboDirs", "kovDirs", "biosDirs", "payloads", "patches"});
   builders::FlashImageDesc d;
   d.size = static_cast<uint32_t>(r.number("size", 0xFFFFFFFFu));
   checkFlashSize(d.size, r.pathOf("size"));
@@ -511,7 +514,7 @@ builders::FlashImageDesc flashDescFromJson(const Json &desc, const std::string &
   if (r.has("tables")) {
     const Json &tables = r.array("tables");
     for (size_t n = 0; n < tables.size(); ++n) {
-      ObjectReader tr(tables[n], at(r.pathOf("tables"), n));
+      ObjectReader tr(tables[n], at(r.pathOf("tables"), n), {"probe", "signature", "kovDir", "biosDirs"});
       builders::EmbeddedTableDesc t;
       t.probe = static_cast<int>(tr.number("probe", 6));
       if (t.probe < 1) fail(tr.pathOf("probe"), "probe positions are 1..6");
@@ -532,12 +535,12 @@ builders::FlashImageDesc flashDescFromJson(const Json &desc, const std::string &
   if (r.has("comboDirs")) {
     const Json &combos = r.array("comboDirs");
     for (size_t n = 0; n < combos.size(); ++n) {
-      ObjectReader cr(combos[n], at(r.pathOf("comboDirs"), n));
+      ObjectReader cr(combos[n], at(r.pathOf("comboDirs"), n), {"offset", "entries", "signature", "entryCount"});
       builders::ComboDirDesc c;
       c.offset = static_cast<uint32_t>(cr.number("offset", 0xFFFFFFFFu));
       const Json &entries = cr.array("entries");
       for (size_t k = 0; k < entries.size(); ++k) {
-        ObjectReader er(entries[k], at(cr.pathOf("entries"), k));
+        ObjectReader er(entries[k], at(cr.pathOf("entries"), k), {"comboId", "kovDir"});
         builders::ComboEntryDesc e;
         e.comboId = readComboId(er.at("comboId"), er.pathOf("comboId"));
         e.kovDir = readPointer(er.at("kovDir"), er.pathOf("kovDir"));
@@ -553,7 +556,7 @@ builders::FlashImageDesc flashDescFromJson(const Json &desc, const std::string &
   if (r.has("kovDirs")) {
     const Json &kovs = r.array("kovDirs");
     for (size_t n = 0; n < kovs.size(); ++n) {
-      ObjectReader kr(kovs[n], at(r.pathOf("kovDirs"), n));
+      ObjectReader kr(kovs[n], at(r.pathOf("kovDirs"), n), {"offset", "entries", "headerInfo", "faults"});
       builders::KovDirDesc k;
       k.offset = static_cast<uint32_t>(kr.number("offset", 0xFFFFFFFFu));
       k.entries = static_cast<uint32_t>(kr.number("entries", 0x10000));
@@ -566,13 +569,14 @@ builders::FlashImageDesc flashDescFromJson(const Json &desc, const std::string &
   if (r.has("biosDirs")) {
     const Json &dirs = r.array("biosDirs");
     for (size_t n = 0; n < dirs.size(); ++n) {
-      ObjectReader br(dirs[n], at(r.pathOf("biosDirs"), n));
+      ObjectReader br(dirs[n], at(r.pathOf("biosDirs"), n), {"offset", "level2", "entries", "headerInfo", "faults"});
       builders::BiosDirDesc b;
       b.offset = static_cast<uint32_t>(br.number("offset", 0xFFFFFFFFu));
       if (br.has("level2")) b.level2 = br.boolean("level2");
       const Json &entries = br.array("entries");
       for (size_t k = 0; k < entries.size(); ++k) {
-        ObjectReader er(entries[k], at(br.pathOf("entries"), k));
+        ObjectReader er(entries[k], at(br.pathOf("entries"), k),
+                        {"type", "instance", "otherAttributes", "size", "location", "locationHigh", "destination"});
         builders::BiosEntryDesc e;
         e.type = static_cast<uint8_t>(er.number("type", 0xFF));
         if (er.has("instance")) e.instance = static_cast<uint8_t>(er.number("instance", 0x0F));
@@ -597,7 +601,8 @@ builders::FlashImageDesc flashDescFromJson(const Json &desc, const std::string &
     if (!r.has(key)) return;
     const Json &list = r.array(key);
     for (size_t n = 0; n < list.size(); ++n) {
-      ObjectReader pr(list[n], at(r.pathOf(key), n));
+      ObjectReader pr(list[n], at(r.pathOf(key), n), payload ? std::initializer_list<const char *>{"offset", "bytes", "file", "outputBlock"}
+                                                                  : std::initializer_list<const char *>{"offset", "bytes"});
       builders::Blob blob;
       blob.offset = static_cast<uint32_t>(pr.number("offset", 0xFFFFFFFFu));
       int sources = 0;
@@ -635,10 +640,11 @@ builders::Bytes buildFlash(const builders::FlashImageDesc &desc, const std::stri
 
 Scenario scenarioFromJson(const Json &merged, const std::string &baseDir) {
   Scenario s;
-  ObjectReader root(merged, "");
+  ObjectReader root(merged, "", {"cpu", "cmos", "uarts", "superIo", "debugPrintPpi", "peiServices", "memoryInfo",
+                                 "outputBlock", "flash", "accessorCalls"});
 
   {
-    ObjectReader r(root.object("cpu"), "cpu");
+    ObjectReader r(root.object("cpu"), "cpu", {"line", "apicIdBits", "mm0"});
     s.cpuLine = r.string("line");
     s.cpuSignature = lineSignature(s.cpuLine, r.pathOf("line"));
     s.apicIdBits = static_cast<uint8_t>(r.number("apicIdBits", 7));
@@ -651,24 +657,24 @@ Scenario scenarioFromJson(const Json &merged, const std::string &baseDir) {
     s.cmos[index] = static_cast<uint8_t>(readNumber(value, path, 0xFF));
   }
   {
-    ObjectReader r(root.object("uarts"), "uarts");
+    ObjectReader r(root.object("uarts"), "uarts", {"com1", "com2"});
     readUart(r.at("com1"), r.pathOf("com1"), s.com1);
     readUart(r.at("com2"), r.pathOf("com2"), s.com2);
     r.finish();
   }
   {
-    ObjectReader r(root.object("superIo"), "superIo");
+    ObjectReader r(root.object("superIo"), "superIo", {"uartAActivate", "uartBActivate"});
     s.superIoUartAActivate = static_cast<uint8_t>(r.number("uartAActivate", 0xFF));
     s.superIoUartBActivate = static_cast<uint8_t>(r.number("uartBActivate", 0xFF));
     r.finish();
   }
   s.debugPrintPpi = root.boolean("debugPrintPpi");
   {
-    ObjectReader r(root.object("peiServices"), "peiServices");
+    ObjectReader r(root.object("peiServices"), "peiServices", {"revision", "faults"});
     s.revision = static_cast<uint32_t>(r.number("revision", 0xFFFFFFFFu));
     const Json &faults = r.array("faults");
     for (size_t n = 0; n < faults.size(); ++n) {
-      ObjectReader fr(faults[n], at(r.pathOf("faults"), n));
+      ObjectReader fr(faults[n], at(r.pathOf("faults"), n), {"service", "status", "after", "count"});
       host::Fault f{};
       f.service = serviceFromName(fr.string("service"), fr.pathOf("service"));
       f.status = fr.status("status");
@@ -684,7 +690,7 @@ Scenario scenarioFromJson(const Json &merged, const std::string &baseDir) {
 
   const Json &flash = root.object("flash");
   if (flash.contains("image")) {
-    ObjectReader r(flash, "flash");
+    ObjectReader r(flash, "flash", {"image"});
     const std::string file = resolve(r.string("image"), baseDir);
     r.finish();
     s.flashSource = file;
@@ -698,7 +704,7 @@ Scenario scenarioFromJson(const Json &merged, const std::string &baseDir) {
 
   const Json &calls = root.array("accessorCalls");
   for (size_t n = 0; n < calls.size(); ++n) {
-    ObjectReader cr(calls[n], at("accessorCalls", n));
+    ObjectReader cr(calls[n], at("accessorCalls", n), {"slot", "args"});
     AccessorCall call;
     call.slot = static_cast<unsigned>(cr.number("slot", kAccessorSlots.size() - 1));
     const unsigned inputs = kAccessorSlots[call.slot].inputs;
