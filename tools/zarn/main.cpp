@@ -48,6 +48,7 @@ int main(int argc, char **argv) {
   using namespace zarn::tool;
   CLI::App app{"zarn: boot the Dramatlas and Quilkeep images on a simulated platform and show what they left "
                "behind; build and inspect flash images."};
+  app.name("zarn");
   app.require_subcommand(1);
   std::string images;
   app.add_option("--images", images,
