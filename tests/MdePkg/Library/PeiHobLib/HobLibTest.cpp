@@ -2,6 +2,7 @@
 // checks it reports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -29,7 +30,8 @@ class FakeList {
     bytes_.resize(offset + std::max<size_t>(length, 8), 0);
     std::memcpy(&bytes_[offset], &type, 2);
     std::memcpy(&bytes_[offset + 2], &length, 2);
-    if (name) std::memcpy(&bytes_[offset + 8], name, 16);
+    // A name is written only as far as the HOB reaches.
+    if (name && length > 8) std::memcpy(&bytes_[offset + 8], name, std::min<size_t>(16, length - 8u));
     return offset;
   }
   size_t end() { return add(0xFFFF, 8); }
@@ -101,11 +103,19 @@ TEST_F(HobLibTest, MalformedListsEndTheWalk) {
 }
 
 TEST_F(HobLibTest, GuidHobTooShortForItsNameIsPassedOver) {
+  // The second half of this name reads like the end marker's header, so a walk that took the short
+  // HOB's name from beyond its end would see a match.
+  constexpr EFI_GUID kEndLike = {0x01020304, 0x0506, 0x0708, {0xFF, 0xFF, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00}};
   FakeList list;
-  const size_t first = list.add(0x0004, 16, &kGuidA);  // the name would run past its end
-  const size_t real = list.add(0x0004, 24, &kGuidA);
+  const size_t shortHob = list.add(0x0004, 16, &kEndLike);
   list.end();
-  EXPECT_EQ(NextGuidHob(&kGuidA, list.at(first)), list.at(real));
+  EXPECT_EQ(NextGuidHob(&kEndLike, list.at(shortHob)), nullptr);
+
+  FakeList two;
+  const size_t first = two.add(0x0004, 16, &kGuidA);
+  const size_t real = two.add(0x0004, 24, &kGuidA);
+  two.end();
+  EXPECT_EQ(NextGuidHob(&kGuidA, two.at(first)), two.at(real));
 }
 
 TEST_F(HobLibTest, NullStartOrNameGivesNull) {
