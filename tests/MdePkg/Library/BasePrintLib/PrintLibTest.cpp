@@ -78,6 +78,8 @@ const std::vector<Case> &Cases() {
       // Unsigned: 32 bits without 'l', never a '+'.
       CASE("4294967295", "%u", -1),
       CASE("18446744073709551615", "%lu", static_cast<UINT64>(-1)),
+      CASE("10000000000000000001", "%lu", static_cast<UINT64>(10000000000000000001ull)),
+      CASE("1000000000", "%lu", static_cast<UINT64>(1000000000)),
       CASE("5", "%+u", 5),
       CASE(" 5", "% u", 5),
       // Hexadecimal: always upper case; %X fills with zeros up to a width.
@@ -261,6 +263,9 @@ TEST_F(PrintLib, OutputIsCutAtTheBufferSizeAndTerminated) {
   const Cut cuts[] = {
       {4, CASE("abc", "abcdef")},
       {1, CASE("", "abcdef")},
+      {6, CASE("12abc", "%dabcdef", 12)},
+      {3, CASE("ab", "%a", "abcdef")},
+      {3, CASE("ab", "%s", u"abcdef")},
       {3, CASE("  ", "%5d", 42)},
       {6, CASE("1,234", "%,d", 1234567)},
       {4, CASE("-00", "%05d", -5)},
