@@ -6,7 +6,7 @@ PACKAGES := cmake ninja-build g++ gcc-multilib g++-multilib libgtest-dev libgmoc
             libbenchmark-dev libstb-dev
 ZARN := build/host/tools/zarn/zarn
 
-.PHONY: run test deps host ia32 asan clean
+.PHONY: run test deps host ia32 asan bench clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
@@ -31,6 +31,12 @@ asan: deps
 	cmake --preset host-asan >/dev/null
 	cmake --build --preset host-asan
 	ctest --preset host-asan
+
+# Formatting benchmark: release build, print engine against glibc vsnprintf and stb_sprintf.
+bench: deps
+	cmake --preset host-release >/dev/null
+	cmake --build --preset host-release --target zarn_print_bench
+	build/host-release/bench/zarn_print_bench
 
 run: host
 	$(ZARN) boot
