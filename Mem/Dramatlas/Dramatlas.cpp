@@ -349,15 +349,15 @@ EFI_STATUS BuildHobMemoryConfigInfoData(const MemoryInformationPpi *Ppi) {
     Source[Row] = static_cast<const UINT8 *>(Ppi->ArraySource[Row]);
   }
 
-  for (UINT32 I = 0; I < Counts[0]; I++) {
-    for (UINT32 J = 0; J < Counts[1]; J++) {
-      const UINT32 U = I * Counts[1] + J;
+  for (UINTN I = 0; I < Counts[0]; I++) {
+    for (UINTN J = 0; J < Counts[1]; J++) {
+      const UINTN U = I * Counts[1] + J;
       CopyWord(Array[UNIT_WORD_ARRAY] + 2 * U, Source[UNIT_WORD_ARRAY] + 2 * U);
       CopyFlaggedValue(Array[UNIT_FLAGGED_ARRAY_A] + 4 * U, Source[UNIT_FLAGGED_ARRAY_A] + 4 * U);
       CopyFlaggedValue(Array[UNIT_FLAGGED_ARRAY_B] + 4 * U, Source[UNIT_FLAGGED_ARRAY_B] + 4 * U);
       CopyValuePair(Array[UNIT_PAIR_ARRAY] + 4 * U, Source[UNIT_PAIR_ARRAY] + 4 * U);
-      for (UINT32 K = 0; K < Counts[2]; K++) {
-        const UINT32 V = U * Counts[2] + K;
+      for (UINTN K = 0; K < Counts[2]; K++) {
+        const UINTN V = U * Counts[2] + K;
         CopyFlaggedValue(Array[ITEM_FLAGGED_ARRAY] + 4 * V, Source[ITEM_FLAGGED_ARRAY] + 4 * V);
         for (UINT32 Row = FIRST_ITEM_BYTE_ARRAY; Row < NumOfAllocInfoHob; Row++) {
           Array[Row][V] = Source[Row][V];

@@ -36,7 +36,7 @@ TEST_F(FailureTest, EveryFailureLeavesExactlyWhatItShould) {
   const auto fault = [](Service s, EFI_STATUS st, uint32_t after = 0) {
     return [=](host::Machine &m, host::MemoryInitModule &) { m.pei.injectFault({s, st, after, 1}); };
   };
-  const auto config = [](std::function<void(host::MemoryInitConfig &)> f) {
+  const auto config = [](const std::function<void(host::MemoryInitConfig &)> &f) {
     return [=](host::Machine &, host::MemoryInitModule &mem) { f(mem.config()); };
   };
   std::vector<host::HoleSpec> twentyOne;  // ten holes after gaps and a closing range

@@ -166,7 +166,7 @@ TEST_F(HobLibTest, AddGuidHobOfNoDataIsJustTheHeader) {
 }
 
 TEST_F(HobLibTest, AddGuidHobLengthLimit) {
-  machine.pei.resetHobList(128 * 1024);
+  machine.pei.resetHobList(size_t{128} * 1024);
   ASSERT_NE(AddGuidHob(&kGuidA, 0xFFE0), nullptr);
   EXPECT_TRUE(assertions().empty());
   ASSERT_EQ(createdHobs().size(), 1u);
