@@ -7,25 +7,29 @@
 
 #include "ZarnBase.h"
 
-EFI_STATUS EFIAPI GetDornInstanceTrov(UINT8 *Value);                                              // 0
-EFI_STATUS EFIAPI GetDornRecoveryFlagTrov(UINT8 *Value);                                          // 1
-EFI_STATUS EFIAPI GetDimmCfgUpdatedFlagTrov(UINT8 *Value);                                        // 2
-EFI_STATUS EFIAPI GetG3T3Level1ByteTrov(UINT32 Instance, UINT32 I, UINT8 *Value);                 // 3
-EFI_STATUS EFIAPI GetG3T3Level2ByteTrov(UINT32 Instance, UINT32 I, UINT32 J, UINT8 *Value);       // 4
-EFI_STATUS EFIAPI GetG3T3Level3ByteTrov(UINT32 Instance, UINT32 I, UINT32 J, UINT32 K, UINT8 *Value);  // 5
-EFI_STATUS EFIAPI GetG3T3Level3DataByteTrov(UINT32 Instance, UINT32 I, UINT32 J, UINT32 K, UINT32 N,
-                                            UINT8 *Value);                                        // 6
-EFI_STATUS EFIAPI GetG1T2ArrayByteTrov(UINT32 Instance, UINT32 Index, UINT8 *Value);              // 7
-EFI_STATUS EFIAPI GetG1T15ByteTrov(UINT32 Instance, UINT8 *Value);                                // 8
-EFI_STATUS EFIAPI GetG1T15BufferTrov(UINT32 Instance, VOID **Buffer, UINT32 *Size);               // 9
-EFI_STATUS EFIAPI GetG1T17FirstByteTrov(UINT32 Instance, UINT8 *Value);                           // 10
-EFI_STATUS EFIAPI GetFixedByteTrov(UINT32 Ignored, UINT8 *Value);                                 // 11
-EFI_STATUS EFIAPI GetG1T17SecondByteTrov(UINT32 Instance, UINT8 *Value);                          // 12
-EFI_STATUS EFIAPI GetG1T17RecordTrov(UINT32 Instance, UINT32 Index, VOID **Record);               // 13
-EFI_STATUS EFIAPI GetG1T2FirstWordTrov(UINT32 Instance, UINT16 *Value);                           // 14
-EFI_STATUS EFIAPI GetG1T2SecondWordTrov(UINT32 Instance, UINT16 *Value);                          // 15
-EFI_STATUS EFIAPI GetG1T2SelectedValueTrov(UINT32 Instance, UINT32 Selector, UINT16 *Width,
-                                           UINT64 *Value);                                        // 16
-EFI_STATUS EFIAPI GetG3T2DwordTrov(UINT32 Ignored, UINT32 *Value);                                // 17
-EFI_STATUS EFIAPI GetG3T2RecordTrov(UINT32 Ignored, UINT32 Index, VOID **Record);                 // 18
-EFI_STATUS EFIAPI GetG7T3WordTrov(UINT32 Ignored, UINT16 *Value);                                 // 19
+// Slots 0-2: entry 1/16, instance 0.
+EFI_STATUS EFIAPI GetDornInstanceTrov(UINT8 *Value);
+EFI_STATUS EFIAPI GetDornRecoveryFlagTrov(UINT8 *Value);
+EFI_STATUS EFIAPI GetDimmCfgUpdatedFlagTrov(UINT8 *Value);
+// Slots 3-6: the nested table of entry 3/3.
+EFI_STATUS EFIAPI GetG3T3Level1ByteTrov(UINT32 Instance, UINT32 I, UINT8 *Value);
+EFI_STATUS EFIAPI GetG3T3Level2ByteTrov(UINT32 Instance, UINT32 I, UINT32 J, UINT8 *Value);
+EFI_STATUS EFIAPI GetG3T3Level3ByteTrov(UINT32 Instance, UINT32 I, UINT32 J, UINT32 K, UINT8 *Value);
+EFI_STATUS EFIAPI GetG3T3Level3DataByteTrov(UINT32 Instance, UINT32 I, UINT32 J, UINT32 K, UINT32 N, UINT8 *Value);
+// Slots 7-10.
+EFI_STATUS EFIAPI GetG1T2ArrayByteTrov(UINT32 Instance, UINT32 Index, UINT8 *Value);
+EFI_STATUS EFIAPI GetG1T15ByteTrov(UINT32 Instance, UINT8 *Value);
+EFI_STATUS EFIAPI GetG1T15BufferTrov(UINT32 Instance, VOID **Buffer, UINT32 *Size);
+EFI_STATUS EFIAPI GetG1T17FirstByteTrov(UINT32 Instance, UINT8 *Value);
+// Slot 11: always 8, no lookup.
+EFI_STATUS EFIAPI GetFixedByteTrov(UINT32 Ignored, UINT8 *Value);
+// Slots 12-16.
+EFI_STATUS EFIAPI GetG1T17SecondByteTrov(UINT32 Instance, UINT8 *Value);
+EFI_STATUS EFIAPI GetG1T17RecordTrov(UINT32 Instance, UINT32 Index, VOID **Record);
+EFI_STATUS EFIAPI GetG1T2FirstWordTrov(UINT32 Instance, UINT16 *Value);
+EFI_STATUS EFIAPI GetG1T2SecondWordTrov(UINT32 Instance, UINT16 *Value);
+EFI_STATUS EFIAPI GetG1T2SelectedValueTrov(UINT32 Instance, UINT32 Selector, UINT16 *Width, UINT64 *Value);
+// Slots 17-19: instance 0 whatever the first argument.
+EFI_STATUS EFIAPI GetG3T2DwordTrov(UINT32 Ignored, UINT32 *Value);
+EFI_STATUS EFIAPI GetG3T2RecordTrov(UINT32 Ignored, UINT32 Index, VOID **Record);
+EFI_STATUS EFIAPI GetG7T3WordTrov(UINT32 Ignored, UINT16 *Value);

@@ -29,5 +29,5 @@ BOOLEAN ZarnKovGetDirectories(UINT32 *KovDirAddress, UINT32 *BiosDirAddress);
 
 // TRUE when a BIOS directory entry of EntryType and Instance (0xFF: any) was found, level 2 first.
 // Outputs are written only then.
-BOOLEAN ZarnKovGetBiosDirEntry(UINT8 EntryType, UINT8 Instance, UINT32 *TypeAttributes, UINT64 *Location,
-                               UINT32 *Size, UINT64 *Destination);
+BOOLEAN ZarnKovGetBiosDirEntry(UINT8 EntryType, UINT8 Instance, UINT32 *TypeAttributes, UINT64 *Location, UINT32 *Size,
+                               UINT64 *Destination);

@@ -20,8 +20,8 @@ EFI_STATUS ZarnKovGetQuilInfo(QuilInfo **Info);
 // copy in flash. *Count receives the number of matches; the first Capacity of them are stored in
 // Entries. EFI_SUCCESS when at least one matched and all fit, EFI_BUFFER_TOO_SMALL when more matched
 // than Capacity, else EFI_NOT_FOUND or EFI_UNSUPPORTED.
-EFI_STATUS ZarnKovGetQuilEntry(UINT32 Group, UINT32 Type, BOOLEAN NonVolatile, UINT32 *Count,
-                               QuilEntryHeader **Entries, UINT32 Capacity);
+EFI_STATUS ZarnKovGetQuilEntry(UINT32 Group, UINT32 Type, BOOLEAN NonVolatile, UINT32 *Count, QuilEntryHeader **Entries,
+                               UINT32 Capacity);
 
 // The one entry of Group, Type and Instance. EFI_NOT_FOUND when there is none, EFI_UNSUPPORTED when
 // several have the instance or the group and type have more than QUIL_INSTANCE_LOOKUP_CAPACITY entries.

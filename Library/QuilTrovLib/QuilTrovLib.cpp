@@ -64,7 +64,8 @@ inline VOID QuilMessage(const CHAR8 *Format, Arguments... Values) {
 
 // Width bytes at Offset of an entry whose pointer covers EntrySize bytes; null when they do not fit.
 const UINT8 *FieldOf(const QuilEntryHeader *Entry, UINT64 Offset, UINT32 Width) {
-  const UINT32 EntrySize = UnalignedRead32(reinterpret_cast<const UINT8 *>(Entry) + offsetof(QuilEntryHeader, EntrySize));
+  const UINT32 EntrySize =
+      UnalignedRead32(reinterpret_cast<const UINT8 *>(Entry) + offsetof(QuilEntryHeader, EntrySize));
   if (Offset + Width > EntrySize) {
     return nullptr;
   }
@@ -190,7 +191,7 @@ EFI_STATUS EFIAPI GetG1T17FirstByteTrov(UINT32 Instance, UINT8 *Value) {
 }
 
 EFI_STATUS EFIAPI GetFixedByteTrov(UINT32 Ignored, UINT8 *Value) {
-  (VOID)Ignored;
+  (VOID) Ignored;
   *Value = FixedByte;
   return EFI_SUCCESS;
 }
@@ -235,7 +236,7 @@ EFI_STATUS EFIAPI GetG1T2SelectedValueTrov(UINT32 Instance, UINT32 Selector, UIN
 }
 
 EFI_STATUS EFIAPI GetG3T2DwordTrov(UINT32 Ignored, UINT32 *Value) {
-  (VOID)Ignored;
+  (VOID) Ignored;
   const UINT8 *Field = nullptr;
   const EFI_STATUS Status = LocateField(3, 2, 0, EntryDataOffset, sizeof(UINT32), &Field);
   if (Status == EFI_SUCCESS) {
@@ -245,7 +246,7 @@ EFI_STATUS EFIAPI GetG3T2DwordTrov(UINT32 Ignored, UINT32 *Value) {
 }
 
 EFI_STATUS EFIAPI GetG3T2RecordTrov(UINT32 Ignored, UINT32 Index, VOID **Record) {
-  (VOID)Ignored;
+  (VOID) Ignored;
   if (Index > G3T2LastRecord) {
     return EFI_NOT_FOUND;
   }
@@ -253,6 +254,6 @@ EFI_STATUS EFIAPI GetG3T2RecordTrov(UINT32 Ignored, UINT32 Index, VOID **Record)
 }
 
 EFI_STATUS EFIAPI GetG7T3WordTrov(UINT32 Ignored, UINT16 *Value) {
-  (VOID)Ignored;
+  (VOID) Ignored;
   return ReadWord(7, 3, 0, G7T3WordOffset, Value);
 }

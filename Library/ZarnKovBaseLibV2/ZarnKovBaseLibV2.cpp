@@ -87,8 +87,7 @@ BOOLEAN SearchBiosDir(UINT32 Address, UINT8 EntryType, UINT8 Instance, UINT32 *T
     }
     const UINT64 StoredLocation = UnalignedRead64(Entry + offsetof(BiosDirectoryEntry, Location));
     *TypeAttributes = Attributes;
-    *Location = (StoredLocation & 0xFFFFFFFF00000000ull) |
-                FlashPointerToAddress(static_cast<UINT32>(StoredLocation));
+    *Location = (StoredLocation & 0xFFFFFFFF00000000ull) | FlashPointerToAddress(static_cast<UINT32>(StoredLocation));
     *Size = UnalignedRead32(Entry + offsetof(BiosDirectoryEntry, Size));
     *Destination = UnalignedRead64(Entry + offsetof(BiosDirectoryEntry, Destination));
     return TRUE;
@@ -134,7 +133,8 @@ BOOLEAN ZarnKovValidateBiosDir(UINT32 DirAddress, UINT32 ExpectedSignature) {
 
 BOOLEAN ZarnKovFindComboEntry(UINT32 ComboAddress, UINT32 ComboId, UINT32 *KovDirAddress) {
   const UINT8 *Header = MapPhysical(ComboAddress, sizeof(ComboDirectoryHeader));
-  if (Header == nullptr || UnalignedRead32(Header + offsetof(ComboDirectoryHeader, Signature)) != COMBO_DIRECTORY_SIGNATURE) {
+  if (Header == nullptr ||
+      UnalignedRead32(Header + offsetof(ComboDirectoryHeader, Signature)) != COMBO_DIRECTORY_SIGNATURE) {
     return FALSE;
   }
   const UINT32 EntryCount = UnalignedRead32(Header + offsetof(ComboDirectoryHeader, EntryCount));
@@ -181,7 +181,8 @@ BOOLEAN ZarnKovGetDirectories(UINT32 *KovDirAddress, UINT32 *BiosDirAddress) {
   const UINTN FieldOffset = offsetof(EmbeddedFirmwareTable, BiosDirField1) + sizeof(UINT32) * (Line->BiosDirField - 1u);
   *BiosDirAddress = FlashPointerToAddress(UnalignedRead32(Table + FieldOffset));
 
-  const UINT32 KovDirPointer = FlashPointerToAddress(UnalignedRead32(Table + offsetof(EmbeddedFirmwareTable, KovDirPointer)));
+  const UINT32 KovDirPointer =
+      FlashPointerToAddress(UnalignedRead32(Table + offsetof(EmbeddedFirmwareTable, KovDirPointer)));
   if (!ZarnKovFindComboEntry(KovDirPointer, Line->ComboId, KovDirAddress)) {
     *KovDirAddress = KovDirPointer;
   }
@@ -193,8 +194,8 @@ BOOLEAN ZarnKovGetDirectories(UINT32 *KovDirAddress, UINT32 *BiosDirAddress) {
   return KovDirSigValid && BiosDirSigValid;
 }
 
-BOOLEAN ZarnKovGetBiosDirEntry(UINT8 EntryType, UINT8 Instance, UINT32 *TypeAttributes, UINT64 *Location,
-                               UINT32 *Size, UINT64 *Destination) {
+BOOLEAN ZarnKovGetBiosDirEntry(UINT8 EntryType, UINT8 Instance, UINT32 *TypeAttributes, UINT64 *Location, UINT32 *Size,
+                               UINT64 *Destination) {
   UINT32 KovDirAddress = 0;
   UINT32 BiosDirAddress = 0;
   if (!ZarnKovGetDirectories(&KovDirAddress, &BiosDirAddress)) {

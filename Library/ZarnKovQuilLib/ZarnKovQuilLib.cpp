@@ -64,8 +64,9 @@ EFI_STATUS CollectEntries(UINT32 Group, UINT32 Type, BOOLEAN NonVolatile, UINT32
       return EFI_UNSUPPORTED;
     }
     BlockAddress = static_cast<UINT32>(Info->QuilAddr);
-    QuilMessage("QuilInfoPtr %x Supported %x QuilAddr %x QuilSize %x\n", static_cast<UINT32>(reinterpret_cast<UINTN>(Info)),
-                static_cast<UINT32>(Info->Supported), BlockAddress, Info->QuilSize);
+    QuilMessage("QuilInfoPtr %x Supported %x QuilAddr %x QuilSize %x\n",
+                static_cast<UINT32>(reinterpret_cast<UINTN>(Info)), static_cast<UINT32>(Info->Supported), BlockAddress,
+                Info->QuilSize);
   }
 
   QuilMessage("ZarnKovGetQuilEntry %x %x\n", Group, Type);
@@ -82,7 +83,8 @@ EFI_STATUS CollectEntries(UINT32 Group, UINT32 Type, BOOLEAN NonVolatile, UINT32
   }
 
   const UINT64 BlockEnd = static_cast<UINT64>(BlockAddress) + UnalignedRead32(Header + offsetof(QuilHeader, Size));
-  UINT64 Current = static_cast<UINT64>(BlockAddress) + UnalignedRead32(Header + offsetof(QuilHeader, OffsetOfFirstEntry));
+  UINT64 Current =
+      static_cast<UINT64>(BlockAddress) + UnalignedRead32(Header + offsetof(QuilHeader, OffsetOfFirstEntry));
   UINT32 Found = 0;
   while (Current < BlockEnd) {
     if (BlockEnd - Current < sizeof(QuilEntryHeader)) {
@@ -138,15 +140,16 @@ EFI_STATUS ZarnKovGetQuilInfo(QuilInfo **Info) {
     return EFI_UNSUPPORTED;
   }
   // A HOB under our GUID that cannot hold the record is not ours to read past.
-  if (UnalignedRead16(Hob + offsetof(EFI_HOB_GENERIC_HEADER, HobLength)) < sizeof(EFI_HOB_GUID_TYPE) + sizeof(QuilInfo)) {
+  if (UnalignedRead16(Hob + offsetof(EFI_HOB_GENERIC_HEADER, HobLength)) <
+      sizeof(EFI_HOB_GUID_TYPE) + sizeof(QuilInfo)) {
     return EFI_UNSUPPORTED;
   }
   *Info = reinterpret_cast<QuilInfo *>(const_cast<UINT8 *>(Hob + sizeof(EFI_HOB_GUID_TYPE)));
   return EFI_SUCCESS;
 }
 
-EFI_STATUS ZarnKovGetQuilEntry(UINT32 Group, UINT32 Type, BOOLEAN NonVolatile, UINT32 *Count,
-                               QuilEntryHeader **Entries, UINT32 Capacity) {
+EFI_STATUS ZarnKovGetQuilEntry(UINT32 Group, UINT32 Type, BOOLEAN NonVolatile, UINT32 *Count, QuilEntryHeader **Entries,
+                               UINT32 Capacity) {
   return CollectEntries(Group, Type, NonVolatile, Count, Entries, nullptr, Capacity);
 }
 

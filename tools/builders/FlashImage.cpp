@@ -50,8 +50,8 @@ uint32_t probeOffset(int probe, uint32_t imageSize) {
   if (probe < 1 || probe > 6) throw std::invalid_argument("probe must be 1..6, not " + std::to_string(probe));
   const uint64_t address = kProbeAddresses[size_t(probe - 1)];
   if (address < flashBase(imageSize)) {
-    throw std::out_of_range("probe " + std::to_string(probe) + " lies below an image of " +
-                            std::to_string(imageSize) + " bytes");
+    throw std::out_of_range("probe " + std::to_string(probe) + " lies below an image of " + std::to_string(imageSize) +
+                            " bytes");
   }
   return uint32_t(address - flashBase(imageSize));
 }
@@ -124,8 +124,8 @@ Bytes buildFlashImage(const FlashImageDesc &desc) {
   }
 
   for (const BiosDirDesc &d : desc.biosDirs) {
-    const std::string what = std::string(d.level2 ? "level-2" : "level-1") + " BIOS directory at " +
-                             std::to_string(d.offset);
+    const std::string what =
+        std::string(d.level2 ? "level-2" : "level-1") + " BIOS directory at " + std::to_string(d.offset);
     const uint32_t count = uint32_t(d.entries.size());
     writeDirHeader(image, d.offset, d.level2 ? kBiosL2Signature : kBiosL1Signature, count, d.headerInfo, d.faults,
                    what);

@@ -45,10 +45,10 @@ struct DirectoryFaults {
 };
 
 struct EmbeddedTableDesc {
-  int probe = 1;                          // 1..6, see kProbeAddresses
-  std::optional<uint32_t> signature;      // default 0x55AA55AA
-  FlashPointer kovDir;                    // KovDirPointer: a combo directory or the Kov directory
-  std::array<FlashPointer, 3> biosDirs;   // BiosDirField1..3
+  int probe = 1;                         // 1..6, see kProbeAddresses
+  std::optional<uint32_t> signature;     // default 0x55AA55AA
+  FlashPointer kovDir;                   // KovDirPointer: a combo directory or the Kov directory
+  std::array<FlashPointer, 3> biosDirs;  // BiosDirField1..3
 };
 
 struct ComboEntryDesc {
@@ -72,11 +72,11 @@ struct KovDirDesc {
 
 struct BiosEntryDesc {
   uint8_t type = 0;
-  uint8_t instance = 0;             // bits 20-23 of TypeAttributes (0..15)
-  uint32_t otherAttributes = 0;     // the remaining TypeAttributes bits, stored as given
+  uint8_t instance = 0;          // bits 20-23 of TypeAttributes (0..15)
+  uint32_t otherAttributes = 0;  // the remaining TypeAttributes bits, stored as given
   uint32_t size = 0;
-  FlashPointer location;            // low 32 bits of Location
-  uint32_t locationHigh = 0;        // high 32 bits of Location, stored as given
+  FlashPointer location;      // low 32 bits of Location
+  uint32_t locationHigh = 0;  // high 32 bits of Location, stored as given
   uint64_t destination = 0;
   uint32_t typeAttributes() const;
 };

@@ -30,7 +30,8 @@ Bytes buildQuilBlock(const QuilBlockDesc &desc) {
     const uint32_t at = quilEntryOffset(desc, i);
     Bytes entry(e.size, 0);
     for (const Field &f : e.fields) {
-      put(entry, f.offset, f.bytes, "field at entry offset " + std::to_string(f.offset) + " of entry " + std::to_string(i));
+      put(entry, f.offset, f.bytes,
+          "field at entry offset " + std::to_string(f.offset) + " of entry " + std::to_string(i));
     }
     put32(entry, 0, e.group, "entry header");
     put32(entry, 4, e.type, "entry header");

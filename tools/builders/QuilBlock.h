@@ -30,20 +30,20 @@ struct QuilEntryDesc {
   uint32_t group = 0;
   uint32_t type = 0;
   uint32_t instance = 0;
-  uint32_t size = 0x30;                       // bytes the entry occupies, header included (at least 16)
-  std::optional<uint32_t> storedEntrySize;    // stored in EntrySize instead of `size`
-  std::vector<Field> fields;                  // must lie inside `size`
+  uint32_t size = 0x30;                     // bytes the entry occupies, header included (at least 16)
+  std::optional<uint32_t> storedEntrySize;  // stored in EntrySize instead of `size`
+  std::vector<Field> fields;                // must lie inside `size`
 };
 
 struct QuilBlockDesc {
   uint32_t signature = kQuilSignature;
   uint32_t version = 5;
-  uint32_t firstEntryOffset = kQuilHeaderSize;   // where the first entry is laid out (at least 16)
+  uint32_t firstEntryOffset = kQuilHeaderSize;     // where the first entry is laid out (at least 16)
   std::optional<uint32_t> storedFirstEntryOffset;  // stored instead of firstEntryOffset
-  std::vector<QuilEntryDesc> entries;            // laid out one after the other
-  uint32_t tail = 0;                             // extra zero bytes after the last entry
-  std::optional<uint32_t> storedSize;            // stored instead of the block's length
-  std::vector<Blob> patches;                     // block offsets, written last
+  std::vector<QuilEntryDesc> entries;              // laid out one after the other
+  uint32_t tail = 0;                               // extra zero bytes after the last entry
+  std::optional<uint32_t> storedSize;              // stored instead of the block's length
+  std::vector<Blob> patches;                       // block offsets, written last
 };
 
 // The block's bytes; its length is firstEntryOffset + the entries' sizes + tail. Throws

@@ -11,11 +11,11 @@
 namespace {
 
 constexpr ZARN_QUIL_ACCESSOR_PPI QuilAccessorPpi = {
-    GetDornInstanceTrov,       GetDornRecoveryFlagTrov,   GetDimmCfgUpdatedFlagTrov, GetG3T3Level1ByteTrov,
-    GetG3T3Level2ByteTrov,     GetG3T3Level3ByteTrov,     GetG3T3Level3DataByteTrov, GetG1T2ArrayByteTrov,
-    GetG1T15ByteTrov,          GetG1T15BufferTrov,        GetG1T17FirstByteTrov,     GetFixedByteTrov,
-    GetG1T17SecondByteTrov,    GetG1T17RecordTrov,        GetG1T2FirstWordTrov,      GetG1T2SecondWordTrov,
-    GetG1T2SelectedValueTrov,  GetG3T2DwordTrov,          GetG3T2RecordTrov,         GetG7T3WordTrov,
+    GetDornInstanceTrov,      GetDornRecoveryFlagTrov, GetDimmCfgUpdatedFlagTrov, GetG3T3Level1ByteTrov,
+    GetG3T3Level2ByteTrov,    GetG3T3Level3ByteTrov,   GetG3T3Level3DataByteTrov, GetG1T2ArrayByteTrov,
+    GetG1T15ByteTrov,         GetG1T15BufferTrov,      GetG1T17FirstByteTrov,     GetFixedByteTrov,
+    GetG1T17SecondByteTrov,   GetG1T17RecordTrov,      GetG1T2FirstWordTrov,      GetG1T2SecondWordTrov,
+    GetG1T2SelectedValueTrov, GetG3T2DwordTrov,        GetG3T2RecordTrov,         GetG7T3WordTrov,
 };
 
 constexpr EFI_PEI_PPI_DESCRIPTOR QuilAccessorPpiDescriptor = {
@@ -27,7 +27,7 @@ constexpr EFI_PEI_PPI_DESCRIPTOR QuilAccessorPpiDescriptor = {
 }  // namespace
 
 EFI_STATUS QuilkeepDriverEntry(EFI_PEI_FILE_HANDLE FileHandle, const EFI_PEI_SERVICES **PeiServices) {
-  (VOID)FileHandle;
+  (VOID) FileHandle;
   ZarnModuleMessage(QUILKEEP_MESSAGE_CLASS, "QuilkeepDriverEntry >>\n");
   ZarnModuleMessage(QUILKEEP_MESSAGE_CLASS, "\tInstall PPI\n");
   const EFI_STATUS Status = (*PeiServices)->InstallPpi(PeiServices, &QuilAccessorPpiDescriptor);

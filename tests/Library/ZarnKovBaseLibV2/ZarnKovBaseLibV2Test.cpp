@@ -95,10 +95,8 @@ TEST_F(ZarnKovBaseLibV2Test, EachProcessorLineFindsItsDirectories) {
     uint32_t kovDir, biosDir;
     uint64_t destination;
   } cases[] = {
-      {ProcessorLineA, 0xFFF31000, 0xFFF32000, 0x10000000},
-      {ProcessorLineB, 0xFFF31100, 0xFFF33000, 0x20000000},
-      {ProcessorLineC, 0xFFF31200, 0xFFF33000, 0x20000000},
-      {ProcessorLineD, 0xFFF31300, 0xFFF34000, 0x30000000},
+      {ProcessorLineA, 0xFFF31000, 0xFFF32000, 0x10000000}, {ProcessorLineB, 0xFFF31100, 0xFFF33000, 0x20000000},
+      {ProcessorLineC, 0xFFF31200, 0xFFF33000, 0x20000000}, {ProcessorLineD, 0xFFF31300, 0xFFF34000, 0x30000000},
       {ProcessorLineE, 0xFFF31400, 0xFFF34000, 0x30000000},
   };
   flash(perLineImage());
@@ -195,19 +193,27 @@ TEST_F(ZarnKovBaseLibV2Test, InvalidDirectoriesAreReportedInOrder) {
   } cases[] = {
       {"combo without the line's ID",
        [](FlashImageDesc &d) { d.comboDirs[0].entries.erase(d.comboDirs[0].entries.begin()); },
-       0xFFF30000, {"KovDirSigValid"}},
-      {"Kov directory checksum", [](FlashImageDesc &d) { d.kovDirs[0].faults.wrongChecksum = true; }, 0xFFF31000,
+       0xFFF30000,
        {"KovDirSigValid"}},
-      {"BIOS directory checksum", [](FlashImageDesc &d) { d.biosDirs[0].faults.wrongChecksum = true; }, 0xFFF31000,
+      {"Kov directory checksum",
+       [](FlashImageDesc &d) { d.kovDirs[0].faults.wrongChecksum = true; },
+       0xFFF31000,
+       {"KovDirSigValid"}},
+      {"BIOS directory checksum",
+       [](FlashImageDesc &d) { d.biosDirs[0].faults.wrongChecksum = true; },
+       0xFFF31000,
        {"BiosDirSigValid"}},
       {"BIOS directory signature $BL2",
-       [](FlashImageDesc &d) { d.biosDirs[0].faults.signature = 0x324C4224u; }, 0xFFF31000, {"BiosDirSigValid"}},
+       [](FlashImageDesc &d) { d.biosDirs[0].faults.signature = 0x324C4224u; },
+       0xFFF31000,
+       {"BiosDirSigValid"}},
       {"both",
        [](FlashImageDesc &d) {
          d.kovDirs[0].faults.signature = 0x564F4B25u;
          d.biosDirs[0].faults.checksum = 0u;
        },
-       0xFFF31000, {"KovDirSigValid", "BiosDirSigValid"}},
+       0xFFF31000,
+       {"KovDirSigValid", "BiosDirSigValid"}},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -242,8 +248,7 @@ FlashImageDesc twoLevelImage(std::vector<BiosEntryDesc> level1, std::vector<Bios
 TEST_F(ZarnKovBaseLibV2Test, LevelTwoIsSearchedFirst) {
   BiosEntryDesc l2Pointer = entry(0x70, 0, 0);
   l2Pointer.location = FlashPointer::to(0x50000);
-  flash(twoLevelImage({entry(0x61, 0, 0x1111), entry(0x62, 0, 0x1162)},
-                      {entry(0x61, 0, 0x2222), l2Pointer}));
+  flash(twoLevelImage({entry(0x61, 0, 0x1111), entry(0x62, 0, 0x1162)}, {entry(0x61, 0, 0x2222), l2Pointer}));
   EXPECT_EQ(lookup(0x61, 0xFF)->destination, 0x2222u);
   EXPECT_EQ(lookup(0x62, 0xFF)->destination, 0x1162u);  // only in level 1
   // Type 0x70 itself: level 1 only.
@@ -268,8 +273,8 @@ TEST_F(ZarnKovBaseLibV2Test, InstanceMatching) {
   struct Case {
     uint8_t instance;
     std::optional<uint64_t> destination;
-  } cases[] = {{0xFF, 0x6101}, {1, 0x6101}, {3, 0x6103}, {0, std::nullopt}, {2, std::nullopt},
-               {0x13, std::nullopt}, {0x31, std::nullopt}, {0xF3, std::nullopt}};
+  } cases[] = {{0xFF, 0x6101},    {1, 0x6101},          {3, 0x6103},          {0, std::nullopt},
+               {2, std::nullopt}, {0x13, std::nullopt}, {0x31, std::nullopt}, {0xF3, std::nullopt}};
   for (const Case &c : cases) {
     SCOPED_TRACE(int(c.instance));
     const auto f = lookup(0x61, c.instance);

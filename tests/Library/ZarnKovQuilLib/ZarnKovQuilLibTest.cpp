@@ -77,8 +77,7 @@ TEST_F(ZarnKovQuilLibTest, ThreeMatchesInWalkOrderWithTheirMessages) {
   EXPECT_EQ(c.addresses, (std::vector<uint64_t>{0x10000010, 0x10000090, 0x100000F0}));
   EXPECT_EQ(messages(), (Strings{"ZarnKovGetQuilEntry 1 2\n", infoLine(info, 0x10000000, 0x130),
                                  "ZarnKovGetQuilEntry 1 2\n", "QUIL Addr 10000000\n", "Type found @0x10000010\n",
-                                 "Type found @0x10000090\n", "Type found @0x100000F0\n",
-                                 "Total  3 entries found\n"}));
+                                 "Type found @0x10000090\n", "Type found @0x100000F0\n", "Total  3 entries found\n"}));
   EXPECT_EQ(asserts(), Strings{});
 }
 
@@ -93,24 +92,40 @@ TEST_F(ZarnKovQuilLibTest, FailureRowsOfBothLookups) {
     EFI_STATUS entryStatus;
     EFI_STATUS instanceStatus;
   } rows[] = {
-      {"info HOB missing", [](ZarnKovQuilLibTest &) {}, false, {"QUILLIB Info data uninitialized\n"}, {},
-       EFI_UNSUPPORTED, EFI_NOT_FOUND},
+      {"info HOB missing",
+       [](ZarnKovQuilLibTest &) {},
+       false,
+       {"QUILLIB Info data uninitialized\n"},
+       {},
+       EFI_UNSUPPORTED,
+       EFI_NOT_FOUND},
       {"not supported",
        [](ZarnKovQuilLibTest &t) {
          t.placeBlock(kBlock, block({qe(1, 2, 0)}));
          t.publishInfo(kBlock, 0x50, 0);
        },
-       false, {"Error detected in the QUIL DATA\n"}, {}, EFI_UNSUPPORTED, EFI_NOT_FOUND},
+       false,
+       {"Error detected in the QUIL DATA\n"},
+       {},
+       EFI_UNSUPPORTED,
+       EFI_NOT_FOUND},
       {"no flash copy",
-       [](ZarnKovQuilLibTest &t) { t.flashPointingTo(kBlock); }, true, {"QUIL NV Entry not found\n"}, {},
-       EFI_NOT_FOUND, EFI_NOT_FOUND},
+       [](ZarnKovQuilLibTest &t) { t.flashPointingTo(kBlock); },
+       true,
+       {"QUIL NV Entry not found\n"},
+       {},
+       EFI_NOT_FOUND,
+       EFI_NOT_FOUND},
       {"version 4",
        [](ZarnKovQuilLibTest &t) {
          t.placeBlock(kBlock, block({qe(1, 2, 0), qe(2, 2, 0)}, 4));
          t.publishInfo(kBlock, 0x90);
        },
-       false, {"<info>", "ZarnKovGetQuilEntry 1 2\n", "QUIL Addr 10000000\n", "QUIL version is not supported\n"},
-       {"0"}, EFI_UNSUPPORTED, EFI_NOT_FOUND},
+       false,
+       {"<info>", "ZarnKovGetQuilEntry 1 2\n", "QUIL Addr 10000000\n", "QUIL version is not supported\n"},
+       {"0"},
+       EFI_UNSUPPORTED,
+       EFI_NOT_FOUND},
       {"no entry of the group and type",
        [](ZarnKovQuilLibTest &t) {
          t.placeBlock(kBlock, block({qe(1, 3, 0), qe(2, 2, 0)}));
@@ -119,7 +134,9 @@ TEST_F(ZarnKovQuilLibTest, FailureRowsOfBothLookups) {
        false,
        {"<info>", "ZarnKovGetQuilEntry 1 2\n", "QUIL Addr 10000000\n", "Total  0 entries found\n",
         "QuilEntry NOT found\n"},
-       {}, EFI_NOT_FOUND, EFI_NOT_FOUND},
+       {},
+       EFI_NOT_FOUND,
+       EFI_NOT_FOUND},
   };
   for (const Row &r : rows) {
     SCOPED_TRACE(r.name);
@@ -387,21 +404,34 @@ TEST_F(DiscoveryTest, FailureRows) {
          withBlock(good)(t);
          t.setProcessor(ProcessorLineExcluded);
        },
-       {"ZarnKovQuilLibConstructor\n"}, {}, 0, 0},
+       {"ZarnKovQuilLibConstructor\n"},
+       {},
+       0,
+       0},
       {"info HOB present",
        [&](DiscoveryTest &t) {
          withBlock(good)(t);
          t.publishInfo(0x20000000, 0x10);
        },
-       {"ZarnKovQuilLibConstructor\n"}, {}, 1, 0},
-      {"no type 0x61 entry", [](DiscoveryTest &t) { t.machine.memory.setFlashImage(buildFlashImage(standardFlash({}))); },
-       {start[0], start[1], "QUIL Entry not found\n"}, {}, 0, 0},
+       {"ZarnKovQuilLibConstructor\n"},
+       {},
+       1,
+       0},
+      {"no type 0x61 entry",
+       [](DiscoveryTest &t) { t.machine.memory.setFlashImage(buildFlashImage(standardFlash({}))); },
+       {start[0], start[1], "QUIL Entry not found\n"},
+       {},
+       0,
+       0},
       {"unsupported processor",
        [&](DiscoveryTest &t) {
          withBlock(good)(t);
          t.setProcessor(0x00990F00);
        },
-       {start[0], start[1], "QUIL Entry not found\n"}, {}, 0, 0},
+       {start[0], start[1], "QUIL Entry not found\n"},
+       {},
+       0,
+       0},
       {"invalid BIOS directory",
        [](DiscoveryTest &t) {
          BiosEntryDesc e;
@@ -411,21 +441,43 @@ TEST_F(DiscoveryTest, FailureRows) {
          f.biosDirs[0].faults.wrongChecksum = true;
          t.machine.memory.setFlashImage(buildFlashImage(f));
        },
-       {start[0], start[1], "QUIL Entry not found\n"}, {"BiosDirSigValid"}, 0, 0},
-      {"signature", withBlock(badSig), {addr[0], addr[1], addr[2], "QUIL SIG Check fail, QUIL is not supported\n"},
-       {}, 0, 0},
-      {"header not backed", [](DiscoveryTest &t) { t.flashPointingTo(kBlock); },
-       {addr[0], addr[1], addr[2], "QUIL SIG Check fail, QUIL is not supported\n"}, {}, 0, 0},
-      {"Size 0", withBlock(size0), {addr[0], addr[1], addr[2], "QUIL Size Check fail\n"},
-       {"QuilHeaderPtr->Size != 0"}, 0, 0},
-      {"Size 0xFFFFFFFF", withBlock(sizeAll), {addr[0], addr[1], addr[2], "QUIL Size Check fail\n"},
-       {"QuilHeaderPtr->Size != 0xFFFFFFFFul"}, 0, 0},
+       {start[0], start[1], "QUIL Entry not found\n"},
+       {"BiosDirSigValid"},
+       0,
+       0},
+      {"signature",
+       withBlock(badSig),
+       {addr[0], addr[1], addr[2], "QUIL SIG Check fail, QUIL is not supported\n"},
+       {},
+       0,
+       0},
+      {"header not backed",
+       [](DiscoveryTest &t) { t.flashPointingTo(kBlock); },
+       {addr[0], addr[1], addr[2], "QUIL SIG Check fail, QUIL is not supported\n"},
+       {},
+       0,
+       0},
+      {"Size 0",
+       withBlock(size0),
+       {addr[0], addr[1], addr[2], "QUIL Size Check fail\n"},
+       {"QuilHeaderPtr->Size != 0"},
+       0,
+       0},
+      {"Size 0xFFFFFFFF",
+       withBlock(sizeAll),
+       {addr[0], addr[1], addr[2], "QUIL Size Check fail\n"},
+       {"QuilHeaderPtr->Size != 0xFFFFFFFFul"},
+       0,
+       0},
       {"GUID HOB not created",
        [&](DiscoveryTest &t) {
          withBlock(good)(t);
          t.machine.pei.injectFault(Fault{Service::CreateHob, EFI_OUT_OF_RESOURCES, 0, 1});
        },
-       {addr[0], addr[1], addr[2], "QUIL HOB Build fail\n"}, {"Hob != ((void *) 0)"}, 0, 1},
+       {addr[0], addr[1], addr[2], "QUIL HOB Build fail\n"},
+       {"Hob != ((void *) 0)"},
+       0,
+       1},
       {"success", withBlock(good), {addr[0], addr[1], addr[2], "QUIL HOB Build Success\n"}, {}, 1, 1},
   };
   for (const Row &r : rows) {
@@ -462,8 +514,8 @@ TEST_F(DiscoveryTest, SecondRunBuildsNothing) {
 TEST_F(DiscoveryTest, SizeAndAddressEdges) {
   struct Case {
     const char *name;
-    uint64_t destination;   // as stored in the BIOS directory entry
-    uint32_t size;          // the header's Size
+    uint64_t destination;  // as stored in the BIOS directory entry
+    uint32_t size;         // the header's Size
     uint32_t version;
     Strings reports;
   } cases[] = {
@@ -471,7 +523,10 @@ TEST_F(DiscoveryTest, SizeAndAddressEdges) {
       {"64 MiB block reserves 16 MiB", 0x10000000, 0x4000000, 5, {}},
       {"4 KiB block", 0x10000000, 0x1000, 5, {}},
       {"high half of the destination kept", 0x0000000510000000ull, 0x50, 5, {}},
-      {"not 4 KiB aligned", 0x10000800, 0x50, 5,
+      {"not 4 KiB aligned",
+       0x10000800,
+       0x50,
+       5,
        {"((BaseAddress & (0x00001000 - 1)) == 0) && ((Length & (0x00001000 - 1)) == 0)"}},
   };
   for (const Case &c : cases) {

@@ -121,8 +121,7 @@ TEST(QuilBlockBuilder, HeaderEntriesAndFields) {
   EXPECT_EQ(block[0x40], 0x5A);
   EXPECT_EQ(at32(block, 0x44), 0x1234u);
   EXPECT_EQ(at32(block, 0x48), 0xA1B2C3D4u);
-  EXPECT_EQ(Bytes(block.begin() + 0x50, block.begin() + 0x60),
-            (Bytes{3, 0, 0, 0, 2, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Bytes(block.begin() + 0x50, block.begin() + 0x60), (Bytes{3, 0, 0, 0, 2, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(quilEntryOffset(d, 1), 0x50u);
 }
 

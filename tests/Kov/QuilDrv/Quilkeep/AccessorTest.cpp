@@ -36,9 +36,9 @@ QuilEntryDesc nestedTable(uint32_t instance) {
 // the caller's, and of instance 1 where it always uses 0.
 QuilBlockDesc fullBlock() {
   QuilBlockDesc d;
-  std::vector<Field> g1t2 = {Field::u16(0x34, 0x1234), Field::u16(0x36, 0x5678), Field::u8(0x38 + 5, 0x9A),
-                             Field::u32(0x1AC, 0x11223344), Field::u32(0x1B0, 0x55667788),
-                             Field::u32(0x1B4, 0x00000101)};
+  std::vector<Field> g1t2 = {Field::u16(0x34, 0x1234),      Field::u16(0x36, 0x5678),
+                             Field::u8(0x38 + 5, 0x9A),     Field::u32(0x1AC, 0x11223344),
+                             Field::u32(0x1B0, 0x55667788), Field::u32(0x1B4, 0x00000101)};
   for (uint32_t k = 0; k < 11; k++) g1t2.push_back(Field::u8(0x154 + 8 * k, uint8_t(0xB0 + k)));
   d.entries = {
       qe(1, 16, 1, 0x1C0, {Field::u8(0x30, 0xEE), Field::u8(0x1B4, 0xEE), Field::u8(0x1B5, 0xEE)}),
@@ -82,7 +82,8 @@ constexpr uint64_t kUntouched = 0x5EED5EED;
 
 template <typename T>
 Outcome byValue(EFI_STATUS status, T value) {
-  return {status, status == EFI_SUCCESS ? uint64_t(value) : (uint64_t(value) == uint64_t(T(kUntouched)) ? kUntouched : 0xD1D)};
+  return {status,
+          status == EFI_SUCCESS ? uint64_t(value) : (uint64_t(value) == uint64_t(T(kUntouched)) ? kUntouched : 0xD1D)};
 }
 
 TEST_F(AccessorTest, EverySlotReadsItsField) {
@@ -111,13 +112,17 @@ TEST_F(AccessorTest, EverySlotReadsItsField) {
       {1, [&] { return byte([&](UINT8 *v) { return p.GetDornRecoveryFlagTrov(v); }); }, {EFI_SUCCESS, 0x02}},
       {2, [&] { return byte([&](UINT8 *v) { return p.GetDimmCfgUpdatedFlagTrov(v); }); }, {EFI_SUCCESS, 0x01}},
       {3, [&] { return byte([&](UINT8 *v) { return p.GetG3T3Level1ByteTrov(1, 1, v); }); }, {EFI_SUCCESS, 0x4B}},
-      {3, [&] { return byte([&](UINT8 *v) { return p.GetG3T3Level1ByteTrov(0, 1, v); }); }, {EFI_NOT_FOUND, kUntouched}},
+      {3,
+       [&] { return byte([&](UINT8 *v) { return p.GetG3T3Level1ByteTrov(0, 1, v); }); },
+       {EFI_NOT_FOUND, kUntouched}},
       {4, [&] { return byte([&](UINT8 *v) { return p.GetG3T3Level2ByteTrov(1, 1, 1, v); }); }, {EFI_SUCCESS, 0x59}},
       {5, [&] { return byte([&](UINT8 *v) { return p.GetG3T3Level3ByteTrov(1, 1, 1, 2, v); }); }, {EFI_SUCCESS, 0x60}},
       {5, [&] { return byte([&](UINT8 *v) { return p.GetG3T3Level3ByteTrov(1, 0, 0, 0, v); }); }, {EFI_SUCCESS, 0x32}},
-      {6, [&] { return byte([&](UINT8 *v) { return p.GetG3T3Level3DataByteTrov(1, 1, 1, 2, 1, v); }); },
+      {6,
+       [&] { return byte([&](UINT8 *v) { return p.GetG3T3Level3DataByteTrov(1, 1, 1, 2, 1, v); }); },
        {EFI_SUCCESS, 0x62}},
-      {6, [&] { return byte([&](UINT8 *v) { return p.GetG3T3Level3DataByteTrov(1, 1, 1, 3, 1, v); }); },
+      {6,
+       [&] { return byte([&](UINT8 *v) { return p.GetG3T3Level3DataByteTrov(1, 1, 1, 3, 1, v); }); },
        {EFI_SUCCESS, 0x65}},
       {7, [&] { return byte([&](UINT8 *v) { return p.GetG1T2ArrayByteTrov(2, 5, v); }); }, {EFI_SUCCESS, 0x9A}},
       {7, [&] { return byte([&](UINT8 *v) { return p.GetG1T2ArrayByteTrov(3, 5, v); }); }, {EFI_NOT_FOUND, kUntouched}},
@@ -134,8 +139,11 @@ TEST_F(AccessorTest, EverySlotReadsItsField) {
       {11, [&] { return byte([&](UINT8 *v) { return p.GetFixedByteTrov(0xFFFFFFFF, v); }); }, {EFI_SUCCESS, 8}},
       {12, [&] { return byte([&](UINT8 *v) { return p.GetG1T17SecondByteTrov(3, v); }); }, {EFI_SUCCESS, 0xA1}},
       {12, [&] { return byte([&](UINT8 *v) { return p.GetG1T17SecondByteTrov(0, v); }); }, {EFI_NOT_FOUND, kUntouched}},
-      {13, [&] { return pointer([&](VOID **v) { return p.GetG1T17RecordTrov(3, 0, v); }); }, {EFI_SUCCESS, entryAt(5) + 0x34}},
-      {13, [&] { return pointer([&](VOID **v) { return p.GetG1T17RecordTrov(3, 16, v); }); },
+      {13,
+       [&] { return pointer([&](VOID **v) { return p.GetG1T17RecordTrov(3, 0, v); }); },
+       {EFI_SUCCESS, entryAt(5) + 0x34}},
+      {13,
+       [&] { return pointer([&](VOID **v) { return p.GetG1T17RecordTrov(3, 16, v); }); },
        {EFI_SUCCESS, entryAt(5) + 0x2174}},
       {14, [&] { return word([&](UINT16 *v) { return p.GetG1T2FirstWordTrov(2, v); }); }, {EFI_SUCCESS, 0x1234}},
       {15, [&] { return word([&](UINT16 *v) { return p.GetG1T2SecondWordTrov(2, v); }); }, {EFI_SUCCESS, 0x5678}},
@@ -146,8 +154,12 @@ TEST_F(AccessorTest, EverySlotReadsItsField) {
          return byValue(s, v);
        },
        {EFI_SUCCESS, 0xCAFEBABE}},
-      {18, [&] { return pointer([&](VOID **v) { return p.GetG3T2RecordTrov(7, 3, v); }); }, {EFI_SUCCESS, entryAt(7) + 0x58}},
-      {18, [&] { return pointer([&](VOID **v) { return p.GetG3T2RecordTrov(0, 0, v); }); }, {EFI_SUCCESS, entryAt(7) + 0x34}},
+      {18,
+       [&] { return pointer([&](VOID **v) { return p.GetG3T2RecordTrov(7, 3, v); }); },
+       {EFI_SUCCESS, entryAt(7) + 0x58}},
+      {18,
+       [&] { return pointer([&](VOID **v) { return p.GetG3T2RecordTrov(0, 0, v); }); },
+       {EFI_SUCCESS, entryAt(7) + 0x34}},
       {19, [&] { return word([&](UINT16 *v) { return p.GetG7T3WordTrov(1, v); }); }, {EFI_SUCCESS, 0xBEEF}},
   };
   for (const Row &r : rows) {
@@ -162,8 +174,8 @@ TEST_F(AccessorTest, SelectedValues) {
     uint32_t selector;
     uint16_t width;
     uint64_t value;
-  } rows[] = {{0, 1, 0xB0},  {1, 1, 0xB1},  {2, 1, 0xB2},         {3, 1, 0xB3},         {4, 1, 0xB4},
-              {5, 1, 0xB5},  {6, 1, 0xB6},  {7, 1, 0xB8},         {8, 1, 0xB7},         {9, 1, 0xB9},
+  } rows[] = {{0, 1, 0xB0},  {1, 1, 0xB1},        {2, 1, 0xB2},        {3, 1, 0xB3},  {4, 1, 0xB4},
+              {5, 1, 0xB5},  {6, 1, 0xB6},        {7, 1, 0xB8},        {8, 1, 0xB7},  {9, 1, 0xB9},
               {10, 1, 0xBA}, {11, 4, 0x55667788}, {12, 4, 0x11223344}, {13, 1, 0x101}};
   for (const Row &r : rows) {
     SCOPED_TRACE(r.selector);
@@ -224,11 +236,11 @@ TEST(AccessorShortEntries, FieldsPastEntrySizeAreNotFound) {
   QuilkeepBoot boot;
   QuilBlockDesc d;
   d.entries = {qe(1, 16, 0, 0x1B5, {Field::u8(0x1B4, 0x01)}),  // ends just before the recovery flag
-               qe(1, 15, 1, 0x12F),                          // buffer one byte short
-               qe(1, 17, 3, 0x34 + 532 * 16 + 531),          // record 16 one byte short
-               qe(3, 2, 0, 0x34 + 12 * 3 + 11),              // record 3 one byte short
-               qe(1, 2, 2, 0x1B3),                           // selectors 11 and 13 cut, 12 fits
-               qe(7, 3, 0, 0x67)};                           // word at 0x66 cut
+               qe(1, 15, 1, 0x12F),                            // buffer one byte short
+               qe(1, 17, 3, 0x34 + 532 * 16 + 531),            // record 16 one byte short
+               qe(3, 2, 0, 0x34 + 12 * 3 + 11),                // record 3 one byte short
+               qe(1, 2, 2, 0x1B3),                             // selectors 11 and 13 cut, 12 fits
+               qe(7, 3, 0, 0x67)};                             // word at 0x66 cut
   boot.install(d);
   ASSERT_EQ(boot.run(), EFI_SUCCESS);
   const Ppi &p = *boot.ppi;
@@ -314,8 +326,7 @@ TEST(AccessorWithoutBlock, EverySlotButElevenFindsNothing) {
 TEST(AccessorDuplicates, SeveralEntriesOfTheInstance) {
   QuilkeepBoot boot;
   QuilBlockDesc d;
-  d.entries = {qe(1, 16, 0, 0x1C0, {Field::u8(0x1B4, 1)}), qe(1, 16, 0, 0x1C0), qe(7, 3, 0, 0x70),
-               qe(7, 3, 0, 0x70)};
+  d.entries = {qe(1, 16, 0, 0x1C0, {Field::u8(0x1B4, 1)}), qe(1, 16, 0, 0x1C0), qe(7, 3, 0, 0x70), qe(7, 3, 0, 0x70)};
   boot.install(d);
   ASSERT_EQ(boot.run(), EFI_SUCCESS);
   boot.producer.clear();

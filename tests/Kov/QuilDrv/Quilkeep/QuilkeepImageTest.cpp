@@ -33,10 +33,9 @@ TEST(QuilkeepImage, DiscoversTheBlockThenInstallsTheAccessorPpi) {
     constructors.push_back(c.constructor);
   }
   EXPECT_EQ(constructors, (Strings{"SerialInitialize", "AcpiTimerLibConstructor", "ZarnKovQuilLibConstructor"}));
-  EXPECT_EQ(boot.messages(),
-            (Strings{"ZarnKovQuilLibConstructor\n", "Init QUIL HOB Info struct\n", "QUIL Addr 10000000\n",
-                     "QUIL HOB Build Success\n", "QuilkeepDriverEntry >>\n", "\tInstall PPI\n",
-                     "QuilkeepDriverEntry <<\n"}));
+  EXPECT_EQ(boot.messages(), (Strings{"ZarnKovQuilLibConstructor\n", "Init QUIL HOB Info struct\n",
+                                      "QUIL Addr 10000000\n", "QUIL HOB Build Success\n", "QuilkeepDriverEntry >>\n",
+                                      "\tInstall PPI\n", "QuilkeepDriverEntry <<\n"}));
 
   std::vector<Bytes> created;
   for (const auto &h : boot.machine.pei.hobs()) {
@@ -71,8 +70,8 @@ TEST(QuilkeepImage, InstallPpiFailureIsReportedAndTheEntryStillSucceeds) {
   EXPECT_EQ(boot.run(), EFI_SUCCESS);
   EXPECT_EQ(boot.ppi, nullptr);
   const Strings all = boot.messages();
-  EXPECT_EQ(Strings(all.end() - 4, all.end()), (Strings{"QuilkeepDriverEntry >>\n", "\tInstall PPI\n",
-                                                        "InstallPpi fail\n", "QuilkeepDriverEntry <<\n"}));
+  EXPECT_EQ(Strings(all.end() - 4, all.end()),
+            (Strings{"QuilkeepDriverEntry >>\n", "\tInstall PPI\n", "InstallPpi fail\n", "QuilkeepDriverEntry <<\n"}));
   EXPECT_EQ(boot.assertions(), Strings{"Kov/QuilDrv/Quilkeep/Quilkeep: 0"});
 }
 
