@@ -317,7 +317,8 @@ Json jsonReport(const BootResult &r) {
       }
     } else if (h.type == EFI_HOB_TYPE_MEMORY_ALLOCATION && h.bytes.size() >= sizeof(EFI_HOB_MEMORY_ALLOCATION)) {
       const EFI_GUID name = load<EFI_GUID>(h.bytes, offsetof(EFI_HOB_MEMORY_ALLOCATION, AllocDescriptor.Name));
-      j["name"] = guidText(name);
+      j["guid"] = guidText(name);
+      j["name"] = guidNameJson(name);
       j["memoryBaseAddress"] =
           hex64(load<uint64_t>(h.bytes, offsetof(EFI_HOB_MEMORY_ALLOCATION, AllocDescriptor.MemoryBaseAddress)));
       j["memoryLength"] = hex64(load<uint64_t>(h.bytes, offsetof(EFI_HOB_MEMORY_ALLOCATION, AllocDescriptor.MemoryLength)));

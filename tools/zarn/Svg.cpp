@@ -85,12 +85,18 @@ std::string svgMemoryMap(const std::vector<MemRange> &ranges, const std::string 
                        barX, y, barW, h, empty ? "#ffffff" : fillOf(r.attribute),
                        empty ? R"( stroke-dasharray="4 3")" : "");
     // Inside the bar: attribute and size; beside it: the range in hex.
-    svg += fmt::format(R"(<text x="{:.1f}" y="{:.1f}" text-anchor="middle" font-weight="bold" fill="{}">{}</text>)"
-                       "\n",
-                       barX + barW / 2, y + h / 2 - 2, empty ? "#333" : "#111", escape(attributeName(r.attribute)));
-    svg += fmt::format(R"(<text x="{:.1f}" y="{:.1f}" text-anchor="middle" fill="#111">{}</text>)"
-                       "\n",
-                       barX + barW / 2, y + h / 2 + 13, escape(humanSize(r.size)));
+    if (empty) {
+      svg += fmt::format(R"(<text x="{:.1f}" y="{:.1f}" text-anchor="middle" fill="#333">{}, 0 bytes</text>)"
+                         "\n",
+                         barX + barW / 2, y + h / 2 + 4, escape(attributeName(r.attribute)));
+    } else {
+      svg += fmt::format(R"(<text x="{:.1f}" y="{:.1f}" text-anchor="middle" font-weight="bold" fill="#111">{}</text>)"
+                         "\n",
+                         barX + barW / 2, y + h / 2 - 2, escape(attributeName(r.attribute)));
+      svg += fmt::format(R"(<text x="{:.1f}" y="{:.1f}" text-anchor="middle" fill="#111">{}</text>)"
+                         "\n",
+                         barX + barW / 2, y + h / 2 + 13, escape(humanSize(r.size)));
+    }
     const std::string range = empty ? fmt::format("0x{:X} (empty)", r.base)
                                      : fmt::format("0x{:X} - 0x{:X}", r.base, r.base + r.size - 1);
     svg += fmt::format(R"(<text x="{}" y="{:.1f}">#{}  {}</text>)"
