@@ -216,7 +216,7 @@ std::string outputText(const OutputValue &v) {
   switch (v.kind) {
     case OutKind::U8: return fmt::format("0x{:02X}", v.value);
     case OutKind::U16: return fmt::format("0x{:04X}", v.value);
-    case OutKind::U32: return fmt::format("0x{:08X}", v.value);
+    case OutKind::U32: return v.value > 9 ? fmt::format("0x{:08X} ({})", v.value, v.value) : fmt::format("0x{:08X}", v.value);
     case OutKind::U64: return fmt::format("0x{:016X}", v.value);
     case OutKind::Pointer:
       return v.physical ? fmt::format("-> 0x{:08X}", *v.physical) : fmt::format("0x{:016X} (not into memory)", v.value);
