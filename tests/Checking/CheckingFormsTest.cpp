@@ -36,8 +36,8 @@ TEST(CheckingForms, AssertEfiErrorReportsErrorsOnly) {
     EFI_STATUS status;
     bool reported;
   };
-  const Case cases[] = {{EFI_SUCCESS, false},         {EFI_WARN_UNKNOWN_GLYPH, false}, {0x7FFFFFFFu, false},
-                        {EFI_NOT_FOUND, true},        {EFI_DEVICE_ERROR, true},        {0x80000000u, true}};
+  const Case cases[] = {{EFI_SUCCESS, false},  {EFI_WARN_UNKNOWN_GLYPH, false}, {0x7FFFFFFFu, false},
+                        {EFI_NOT_FOUND, true}, {EFI_DEVICE_ERROR, true},        {0x80000000u, true}};
   for (const Case &c : cases) {
     debugRecord().clear();
     int evaluated = 0;

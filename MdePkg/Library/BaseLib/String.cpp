@@ -4,7 +4,7 @@
 #include "Library/PcdLib.h"
 
 UINTN AsciiStrLength(const CHAR8 *String) {
-  ASSERT(String != ((void *) 0));
+  ASSERT_TEXT(String != nullptr, "String != ((void *) 0)");
   if (String == nullptr) {
     return 0;  // reported above; a missing string has no characters
   }

@@ -19,7 +19,7 @@ T ReadUnaligned(const VOID *Buffer) {
 }  // namespace
 
 UINT16 UnalignedRead16(const VOID *Buffer) {
-  ASSERT(Buffer != ((void *) 0));
+  ASSERT_TEXT(Buffer != nullptr, "Buffer != ((void *) 0)");
   if (Buffer == nullptr) {
     return 0;
   }
@@ -27,7 +27,7 @@ UINT16 UnalignedRead16(const VOID *Buffer) {
 }
 
 UINT32 UnalignedRead32(const VOID *Buffer) {
-  ASSERT(Buffer != ((void *) 0));
+  ASSERT_TEXT(Buffer != nullptr, "Buffer != ((void *) 0)");
   if (Buffer == nullptr) {
     return 0;
   }
@@ -35,7 +35,7 @@ UINT32 UnalignedRead32(const VOID *Buffer) {
 }
 
 UINT64 UnalignedRead64(const VOID *Buffer) {
-  ASSERT(Buffer != ((void *) 0));
+  ASSERT_TEXT(Buffer != nullptr, "Buffer != ((void *) 0)");
   if (Buffer == nullptr) {
     return 0;
   }
@@ -43,7 +43,7 @@ UINT64 UnalignedRead64(const VOID *Buffer) {
 }
 
 UINT64 UnalignedWrite64(VOID *Buffer, UINT64 Value) {
-  ASSERT(Buffer != ((void *) 0));
+  ASSERT_TEXT(Buffer != nullptr, "Buffer != ((void *) 0)");
   if (Buffer != nullptr) {
     static_cast<UnalignedCell<UINT64> *>(Buffer)->Value = Value;
   }

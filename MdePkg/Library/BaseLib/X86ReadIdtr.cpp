@@ -3,7 +3,7 @@
 #include "Library/DebugLib.h"
 
 VOID ReadIdtr(IdtrRecord *Idtr) {
-  ASSERT(Idtr != ((void *) 0));
+  ASSERT_TEXT(Idtr != nullptr, "Idtr != ((void *) 0)");
   if (Idtr != nullptr) {
     PlatformReadIdtr(Idtr);
   }

@@ -21,7 +21,7 @@ VOID *ClearMem(VOID *Buffer, UINTN Length) {
     return Buffer;
   }
   const UINTN Start = reinterpret_cast<UINTN>(Buffer);
-  ASSERT(Buffer != ((void *) 0));
+  ASSERT_TEXT(Buffer != nullptr, "Buffer != ((void *) 0)");
   ASSERT_TEXT(RangeFits(Start, Length), "Length <= (0xFFFFFFFF - (UINTN)Buffer + 1)");
   // Reported above; nothing is written through null or past the top of the address space.
   if (Buffer == nullptr || !RangeFits(Start, Length)) {

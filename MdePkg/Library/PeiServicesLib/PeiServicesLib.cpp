@@ -11,8 +11,7 @@ const EFI_PEI_SERVICES *ServicesTable(const EFI_PEI_SERVICES **PeiServices) {
 
 }  // namespace
 
-EFI_STATUS ServicesLocatePpi(const EFI_GUID *Guid, UINTN Instance, EFI_PEI_PPI_DESCRIPTOR **PpiDescriptor,
-                             VOID **Ppi) {
+EFI_STATUS ServicesLocatePpi(const EFI_GUID *Guid, UINTN Instance, EFI_PEI_PPI_DESCRIPTOR **PpiDescriptor, VOID **Ppi) {
   const EFI_PEI_SERVICES **PeiServices = ReadPeiServicesTablePointer();
   const EFI_PEI_SERVICES *Table = ServicesTable(PeiServices);
   if (Table == nullptr) {

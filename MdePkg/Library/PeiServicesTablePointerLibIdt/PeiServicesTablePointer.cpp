@@ -9,6 +9,6 @@ const EFI_PEI_SERVICES **ReadPeiServicesTablePointer(VOID) {
   ReadIdtr(&Idtr);
   const UINTN Cell = Idtr.Base - sizeof(const EFI_PEI_SERVICES **);
   const EFI_PEI_SERVICES **PeiServices = *reinterpret_cast<const EFI_PEI_SERVICES **const *>(Cell);
-  ASSERT(PeiServices != ((void *) 0));
+  ASSERT_TEXT(PeiServices != nullptr, "PeiServices != ((void *) 0)");
   return PeiServices;
 }

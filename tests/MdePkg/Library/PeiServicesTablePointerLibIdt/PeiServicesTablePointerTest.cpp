@@ -41,7 +41,8 @@ TEST(PeiServicesTablePointer, NullCellIsReportedAndReturned) {
   debugRecord().clear();
   EXPECT_EQ(ReadPeiServicesTablePointer(), nullptr);
   ASSERT_EQ(debugRecord().asserts.size(), 1u);
-  EXPECT_EQ(debugRecord().asserts[0].sourcePath, "MdePkg/Library/PeiServicesTablePointerLibIdt/PeiServicesTablePointer");
+  EXPECT_EQ(debugRecord().asserts[0].sourcePath,
+            "MdePkg/Library/PeiServicesTablePointerLibIdt/PeiServicesTablePointer");
   EXPECT_EQ(debugRecord().asserts[0].expression, "PeiServices != ((void *) 0)");
 }
 
