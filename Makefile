@@ -3,10 +3,10 @@
 
 PACKAGES := cmake ninja-build g++ gcc-multilib g++-multilib libgtest-dev libgmock-dev \
             nlohmann-json3-dev libfmt-dev libcli11-dev qemu-system-x86 clang libclang-rt-14-dev \
-            libbenchmark-dev libstb-dev
+            libbenchmark-dev libstb-dev python3
 ZARN := build/host/tools/zarn/zarn
 
-.PHONY: run test deps host ia32 asan bench clean
+.PHONY: run test deps host ia32 asan bench size stack figures-ia32 clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
@@ -37,6 +37,22 @@ bench: deps
 	cmake --preset host-release >/dev/null
 	cmake --build --preset host-release --target zarn_print_bench
 	build/host-release/bench/zarn_print_bench
+
+# Flash and stack figures of the IA32 images, built as the ia32 preset without and with link-time
+# optimisation in build/figures (see figures/README.md).
+FIGURE_BUILDS := build/figures/ia32 build/figures/ia32-lto
+
+figures-ia32: deps
+	cmake --preset ia32 -B build/figures/ia32 -DZARN_IA32_LTO=OFF >/dev/null
+	cmake --build build/figures/ia32
+	cmake --preset ia32 -B build/figures/ia32-lto -DZARN_IA32_LTO=ON >/dev/null
+	cmake --build build/figures/ia32-lto
+
+size: figures-ia32
+	python3 figures/size.py $(FIGURE_BUILDS)
+
+stack: figures-ia32
+	python3 figures/stack.py $(FIGURE_BUILDS)
 
 run: host
 	$(ZARN) boot
