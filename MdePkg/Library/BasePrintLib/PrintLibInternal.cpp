@@ -62,9 +62,9 @@ struct RunEnderTable {
 constexpr RunEnderTable MakeRunEnders() {
   RunEnderTable Table = {};
   Table.Ends[0] = TRUE;
-  Table.Ends['\n'] = TRUE;
-  Table.Ends['\r'] = TRUE;
-  Table.Ends['%'] = TRUE;
+  Table.Ends[static_cast<UINT8>('\n')] = TRUE;
+  Table.Ends[static_cast<UINT8>('\r')] = TRUE;
+  Table.Ends[static_cast<UINT8>('%')] = TRUE;
   return Table;
 }
 constexpr RunEnderTable RunEnders = MakeRunEnders();
