@@ -197,7 +197,8 @@ UINT32 SerialUpdatePciBar(UINTN Address, UINT32 Value, UINT32 Mask) {
 }
 
 UINTN SerialFindRegisterBase(VOID) {
-  if (ReadBridgeEntry(0).Device == kBridgeListEnd) {
+  // The list's first byte read directly: an image that sees the constant then drops the walk.
+  if (_gPcd_FixedAtBuild_PcdSerialBridgeList[0] == kBridgeListEnd) {
     return static_cast<UINT32>(_gPcd_FixedAtBuild_PcdSerialBaseAddress);
   }
   const BOOLEAN Mmio = _gPcd_FixedAtBuild_PcdSerialMmioAccess;
