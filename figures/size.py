@@ -194,7 +194,7 @@ def main():
     args = parser.parse_args()
 
     builds = [zb.Build(b) for b in args.builds]
-    print("Sources at %s\n" % zb.git_state())
+    print("Sources at %s; %s\n" % (zb.git_state(), zb.toolchain(builds[0])))
     summary = []
     for build in builds:
         print("== %s" % build.label())

@@ -454,7 +454,7 @@ def main():
     parser.add_argument("builds", nargs="+", help="IA32 build directories")
     parser.add_argument("--all-paths", action="store_true", help="print the deepest path of every root")
     args = parser.parse_args()
-    print("Sources at %s\n" % zb.git_state())
+    print("Sources at %s; %s\n" % (zb.git_state(), zb.toolchain(zb.Build(args.builds[0]))))
     summary = []
     for b in args.builds:
         build = zb.Build(b)

@@ -231,6 +231,17 @@ def demangle(names):
     return dict(zip(names, out))
 
 
+def toolchain(build):
+    """Compiler and linker versions of a build, one line."""
+    compiler = build.cache.get("CMAKE_CXX_COMPILER", "g++")
+    try:
+        cc = run(compiler, "--version").splitlines()[0]
+        ld = run("ld", "--version").splitlines()[0]
+        return "%s; %s" % (cc, ld)
+    except (subprocess.CalledProcessError, FileNotFoundError):
+        return "unknown"
+
+
 def git_state():
     try:
         head = run("git", "-C", REPO, "rev-parse", "--short", "HEAD").strip()
