@@ -1,6 +1,8 @@
 // The platform seam as real IA32 instructions, for code running in 32-bit flat protected mode.
 #include "Platform/Seam.h"
 
+#include "Platform/Ia32/Boot/ConstructorRecord.h"
+
 extern "C" {
 
 VOID PlatformCpuid(UINT32 Leaf, UINT32 *Eax, UINT32 *Ebx, UINT32 *Ecx, UINT32 *Edx) {
@@ -88,10 +90,8 @@ VOID *PlatformPhysicalToPointer(UINT64 Address, UINT64 Length) {
   return reinterpret_cast<VOID *>(static_cast<UINTN>(Address));
 }
 
-// Nothing on real hardware keeps a boot record.
-VOID PlatformConstructorDone(const CHAR8 *Name, EFI_STATUS Status) {
-  (VOID)Name;
-  (VOID)Status;
-}
+// A record on the debug console port, which the emulator boot captures; a board without a debug
+// console there ignores the writes.
+VOID PlatformConstructorDone(const CHAR8 *Name, EFI_STATUS Status) { BootConsoleConstructorRecord(Name, Status); }
 
 }  // extern "C"

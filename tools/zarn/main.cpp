@@ -11,6 +11,7 @@
 #include "tools/zarn/Boot.h"
 #include "tools/zarn/Flash.h"
 #include "tools/zarn/Json.h"
+#include "tools/zarn/QemuCommand.h"
 #include "tools/zarn/Report.h"
 #include "tools/zarn/Scenario.h"
 
@@ -85,7 +86,10 @@ int main(int argc, char **argv) {
   flashShow->add_option("image", imagePath, "Flash image file")->required();
   flashShow->add_flag("--json", showJson, "Write the result as JSON");
 
-  for (CLI::App *sub : {bootCmd, scenarioCmd, flashCmd, flashBuild, flashShow}) sub->fallthrough();
+  QemuCommandOptions qemuOptions;
+  CLI::App *qemuCmd = addQemuCommand(app, qemuOptions);
+
+  for (CLI::App *sub : {bootCmd, scenarioCmd, flashCmd, flashBuild, flashShow, qemuCmd}) sub->fallthrough();
 
   try {
     app.parse(argc, argv);
@@ -106,6 +110,7 @@ int main(int argc, char **argv) {
     }
     if (*flashBuild) return flashBuildCommand(descPath, outPath);
     if (*flashShow) return flashShowCommand(imagePath, showJson);
+    if (*qemuCmd) return qemuCommand(qemuOptions);
   } catch (const BadInput &e) {
     fmt::print(stderr, "zarn: {}\n", e.what());
     return 2;
