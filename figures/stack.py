@@ -112,10 +112,13 @@ def disassemble(elf):
 
 
 def frame_from_code(f):
-    """Frame of a function the compiler gave no figure for (libgcc): the deepest point of its stack
-    pointer over its instructions in order, plus the return address. Such functions are leaves."""
+    """Frame of a function the compiler gave no figure for (libgcc, assembly): the deepest point of its
+    stack pointer over its instructions in order, plus the return address. Such a function is a leaf,
+    or calls only after moving the stack pointer to another stack."""
     depth = deepest = 0
     for op, operands in f.instructions:
+        if op.startswith("mov") and operands.endswith(",%esp") and not operands.startswith("%ebp,"):
+            break
         if op.startswith("push"):
             depth += 4
         elif op.startswith("pop"):
@@ -128,7 +131,7 @@ def frame_from_code(f):
             depth -= int(m.group(1), 16) if m else 0
         deepest = max(deepest, depth)
         if op.startswith("call"):
-            sys.exit("%s: no compiler figure for %s, which makes calls" % (f.name, f.name))
+            return None  # calls on its own stack: no figure without the compiler's
     return deepest + 4
 
 
@@ -204,6 +207,9 @@ class Image:
         for f in self.functions.values():
             f.origin = self.origin_of(f.address)
             path = self.ci_file(f.origin) if f.origin else None
+            source = self.build.source_of_origin(f.origin) if f.origin else None
+            if source and not re.search(r"\.(c|cc|cpp)$", source):
+                path = None  # assembly: no compiler figure
             if path:
                 if path not in cache:
                     if not os.path.exists(path):
@@ -283,6 +289,8 @@ class Walker:
         (by short name) already on the path. path: [(function, kind)]; external: (depth at the call,
         path to the caller) of the deepest call out of the image, or None."""
         f = self.functions[address]
+        if f.frame is None:
+            sys.exit("%s: no stack figure for %s, which is on a path" % (self.image.name, f.pretty))
         key = (address, tuple(sorted((k, v) for k, v in counts.items()
                                      if k in self.cyclic_names() or k in EXCLUDED_UNDER)))
         if key in self.memo:
@@ -355,6 +363,30 @@ class Walker:
 
         walk(address, {}, 0)
         return sites
+
+
+# The emulator's foundation and platform modules (Platform/Ia32/Boot), linked as one image.
+FOUNDATION_IMAGE = "ZarnBoot"
+FOUNDATION_SERVICES = ("BootInstallPpi", "BootLocatePpi", "BootGetHobList", "BootCreateHob", "GetHoleMap",
+                       "OutputMessage")
+SERVICE_CALL = re.compile(r"->\s*(\w+)\s*\(")
+
+
+def foundation_costs(build):
+    """{service or PPI function name: its worst-case stack} in the emulator's foundation image, or None
+    when the build has none. A call it makes on another stack does not count."""
+    if not os.path.exists(build.image(FOUNDATION_IMAGE, ".elf")):
+        return None
+    image = Image(build, FOUNDATION_IMAGE)
+    walker = Walker(image)
+    costs = {}
+    for f in image.functions.values():
+        if f.short not in FOUNDATION_SERVICES:
+            continue
+        depth = walker.path_entries(f.address)[0]
+        for method in (f.short, re.sub(r"^Boot", "", f.short)):
+            costs[method] = max(costs.get(method, 0), depth)
+    return costs
 
 
 def source_line(location):
@@ -436,6 +468,22 @@ def report(build, name, all_paths):
             print("      %5d  %s" % (depth, f.pretty))
             for site in sorted({source_line(s) for s in f.sites}) or ["(no source location)"]:
                 print("             %s" % site)
+    services = foundation_costs(build)
+    if services is not None and sites:
+        bound, worst = total, None
+        for a, depth in sites.items():
+            f = image.functions[a]
+            for site in f.sites:
+                m = SERVICE_CALL.search(source_line(site))
+                cost = services.get(m.group(1)) if m else None
+                if cost is None:
+                    print("  (no figure for the callee at %s in %s)" % (source_line(site), FOUNDATION_IMAGE))
+                    continue
+                if depth + cost > bound:
+                    bound, worst = depth + cost, (m.group(1), depth, cost)
+        how = "the image's own path" if worst is None else "%s called at %d bytes, taking %d" % worst
+        print("  with the emulator's foundation and platform modules (%s.elf) under it: %d bytes (%s)" % (
+            FOUNDATION_IMAGE, bound, how))
     if walker.cut_cycles:
         print("  calls back into a function already on the path, not followed (a check failing inside")
         print("  the report of another, or recursion beyond its limit):")
