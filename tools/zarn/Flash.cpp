@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 
 #include "Kov/FlashDirectory.h"
@@ -283,9 +282,8 @@ int flashBuildCommand(const std::string &descriptionPath, const std::string &ima
 }
 
 int flashShowCommand(const std::string &imagePath, bool json) {
-  std::ifstream in(imagePath, std::ios::binary);
-  if (!in) throw BadInput(fmt::format("{}: cannot read", imagePath));
-  const builders::Bytes image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = readFileBytes(imagePath);
+  const builders::Bytes image(bytes.begin(), bytes.end());
   checkFlashSize(image.size(), imagePath);
 
   std::vector<LineView> lines;

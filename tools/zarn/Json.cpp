@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -13,13 +14,30 @@
 
 namespace zarn::tool {
 
-Json readJsonFile(const std::string &path) {
+std::string readFileBytes(const std::string &path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) throw BadInput(fmt::format("{}: cannot read: it is a folder", path));
   std::ifstream in(path, std::ios::binary);
   if (!in) throw BadInput(fmt::format("{}: cannot read: {}", path, std::strerror(errno)));
   std::stringstream text;
-  text << in.rdbuf();
+  try {
+    text << in.rdbuf();
+  } catch (const std::exception &) {
+    throw BadInput(fmt::format("{}: cannot read", path));
+  }
   if (in.bad()) throw BadInput(fmt::format("{}: cannot read", path));
-  const std::string content = text.str();
+  return text.str();
+}
+
+// A message must stay one readable line whatever bytes the input held.
+static std::string printable(std::string text) {
+  for (char &c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '?';
+  return text;
+}
+
+Json readJsonFile(const std::string &path) {
+  const std::string content = readFileBytes(path);
   try {
     return Json::parse(content);
   } catch (const nlohmann::json::parse_error &e) {
@@ -38,8 +56,7 @@ Json readJsonFile(const std::string &path) {
     // "[json.exception.parse_error.101] parse error at line 1, column 2: syntax error while ..."
     const auto colon = why.find(": ");
     if (colon != std::string::npos) why = why.substr(colon + 2);
-    for (char &c : why)
-      if (c == '\n') c = ' ';
+    why = printable(why);
     throw BadInput(fmt::format("{}:{}:{}: malformed JSON: {}", path, line, column, why));
   }
 }

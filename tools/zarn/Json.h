@@ -22,6 +22,9 @@ struct BadInput : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Reads a whole file; an unreadable file (missing, a folder, no permission) is BadInput.
+std::string readFileBytes(const std::string &path);
+
 // Reads and parses a JSON file; malformed JSON is reported with its line and column.
 Json readJsonFile(const std::string &path);
 

@@ -4,8 +4,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "Library/ZarnKovProcessorLines.h"
 #include "Platform/Host/PhysicalMemory.h"
@@ -454,9 +452,12 @@ uint32_t readComboId(const Json &v, const std::string &path) {
 }
 
 builders::Bytes readFile(const std::string &file, const std::string &path) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) fail(path, fmt::format("cannot read {}", file));
-  return builders::Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  try {
+    const std::string bytes = readFileBytes(file);
+    return builders::Bytes(bytes.begin(), bytes.end());
+  } catch (const BadInput &e) {
+    fail(path, e.what());
+  }
 }
 
 std::string resolve(const std::string &file, const std::string &baseDir) {
