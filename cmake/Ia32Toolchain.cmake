@@ -22,10 +22,13 @@ set(CMAKE_CXX_FLAGS_INIT "${ZARN_IA32_FLAGS} -fno-exceptions -fno-rtti -fno-thre
 set(CMAKE_ASM_FLAGS_INIT "-m32")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32 -nostdlib -static -no-pie")
 
-# -DZARN_IA32_LTO=ON: link-time optimisation of every firmware target. The build-time constants are
-# then visible where they are used, so code they switch off (the serial console's bridge walk and
-# MMIO access in both deliverables) is dropped.
-if(ZARN_IA32_LTO)
+# ZARN_IA32_LTO (default ON): link-time optimisation of every firmware target. The build-time constants
+# are then visible where they are used, so code they switch off (the serial console's bridge walk and
+# MMIO access in both deliverables) is dropped. -DZARN_IA32_LTO=OFF links each object as compiled.
+if(NOT DEFINED ZARN_IA32_LTO)
+  set(ZARN_IA32_LTO ON CACHE BOOL "Link-time optimisation of the IA32 images")
+endif()
+if(ZARN_IA32_LTO AND NOT CMAKE_IN_TRY_COMPILE)
   set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
 endif()
 
