@@ -457,13 +457,17 @@ std::string callText(const AccessorResult &a) {
 std::string textReport(const BootResult &r, const Scenario &s, const std::string &source) {
   std::string out;
   out += fmt::format("zarn boot: {}\n", source);
-  out += fmt::format("  processor line {} (CPUID 0x80000001 EAX 0x{:08X}), flash {} ({}), output block {} at 0x{:X}\n",
-                     s.cpuLine, s.cpuSignature, s.flashSource, humanSize(s.flashImage.size()),
-                     s.outputBlock.present ? fmt::format("of {} bytes", s.outputBlock.bytes.size()) : "absent",
+  out += fmt::format("  processor line {} (CPUID 0x80000001 EAX 0x{:08X}); {} flash {}; output block {} at 0x{:X}\n",
+                     s.cpuLine, s.cpuSignature, humanSize(s.flashImage.size()),
+                     s.flashDesc ? std::string("built from its description") : "image " + s.flashSource,
+                     s.outputBlock.present ? fmt::format("of {} bytes", s.outputBlock.bytes.size()) : "absent (DRAM empty)",
                      s.outputBlock.address);
-  out += fmt::format("  debug-print PPI {}, memory-information PPI {}, {} injected fault{}\n",
-                     s.debugPrintPpi ? "installed" : "absent", s.memoryInfo.present ? "installed" : "absent",
-                     s.faults.size(), s.faults.size() == 1 ? "" : "s");
+  out += fmt::format("  debug-print PPI {}, memory-information PPI {}\n", s.debugPrintPpi ? "installed" : "absent",
+                     s.memoryInfo.present ? "installed" : "absent");
+  for (const host::Fault &f : s.faults)
+    out += fmt::format("  fault: {} answers {} {}after {} call{}\n", host::serviceName(f.service), statusName(f.status),
+                       f.count == host::Fault::kAll ? std::string("always ") : fmt::format("{} time{} ", f.count, f.count == 1 ? "" : "s"),
+                       f.after, f.after == 1 ? "" : "s");
 
   heading(out, "Modules");
   for (const ModuleResult &m : r.modules) {
