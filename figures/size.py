@@ -194,13 +194,16 @@ def main():
     args = parser.parse_args()
 
     builds = [zb.Build(b) for b in args.builds]
+    plain = [b for b in builds if not b.lto]
+    for build in builds:
+        if build.lto and plain:
+            build.fallback = plain[0]
     print("Sources at %s; %s\n" % (zb.git_state(), zb.toolchain(builds[0])))
     summary = []
     for build in builds:
         print("== %s" % build.label())
         for name in zb.IMAGES:
             summary.append((name, build.label(), image_report(build, name, args.files, args.top)))
-    plain = [b for b in builds if not b.lto]
     if plain:
         print_engine_report(plain[0])
     print("Summary (code + read-only data):")

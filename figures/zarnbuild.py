@@ -142,6 +142,8 @@ class Build:
         for obj in self.sources:
             self.members.setdefault(os.path.basename(obj), []).append(obj)
         self._symbols = {}
+        # A build of the same sources without LTO, to name the source of a symbol the LTO objects hide.
+        self.fallback = None
 
     def label(self):
         return "%s (%s, LTO %s)" % (os.path.relpath(self.dir, REPO), self.cache.get("CMAKE_BUILD_TYPE", "?"),
@@ -177,12 +179,15 @@ class Build:
         if mapfile in self._symbols:
             return self._symbols[mapfile]
         table = {}
-        for origin in linked_objects(mapfile):
-            obj = self.object_of(origin)
+        objects = [self.object_of(origin) for origin in linked_objects(mapfile)] if mapfile else list(self.sources)
+        for obj in objects:
             if obj is None:
                 continue
             source = self.sources[obj]
             path = os.path.join(self.dir, obj)
+            if not os.path.exists(path):
+                continue
+            intermediate = False
             for line in run("readelf", "-SW", path).splitlines():
                 m = re.match(r"^\s*\[\s*\d+\]\s+(\S+)", line)
                 if not m:
@@ -193,8 +198,55 @@ class Build:
                     table.setdefault(lto.group(1), set()).add(source)
                 elif SECTION_PREFIX.match(name):
                     table.setdefault(base_symbol(name), set()).add(source)
+                intermediate = intermediate or name.startswith(".gnu.lto_")
+            if intermediate:
+                # Global data has no section of its own in the intermediate language; the plugin names it.
+                for line in run("gcc-nm", "--defined-only", path).splitlines():
+                    fields = line.split()
+                    if len(fields) == 3:
+                        table.setdefault(fields[2], set()).add(source)
         self._symbols[mapfile] = table
         return table
+
+    def strings_of(self, path, unnamed_only):
+        """The NUL-terminated strings of an ELF file's merged-string sections."""
+        out = set()
+        dump = run("readelf", "-SW", path)
+        for line in dump.splitlines():
+            m = re.match(r"^\s*\[\s*\d+\]\s+(\S+)\s+\S+\s+([0-9a-f]+)\s+([0-9a-f]+)\s+([0-9a-f]+)", line)
+            if not m or not re.search(r"\.str\d+\.\d+$", m.group(1)):
+                continue
+            if unnamed_only and not re.match(r"^\.rodata\.str\d+\.\d+$", m.group(1)):
+                continue
+            with open(path, "rb") as f:
+                f.seek(int(m.group(3), 16))
+                data = f.read(int(m.group(4), 16))
+            out |= {x for x in data.split(b"\0") if x}
+        return out
+
+    def source_of_strings(self, section, mapfile):
+        """Source of a merged-string section that carries no name after LTO, found by its contents in
+        the objects of the build without LTO."""
+        if self.fallback is None:
+            return None
+        elf = re.sub(r"\.map$", ".elf", mapfile)
+        address = offset = None
+        for line in run("readelf", "-SW", elf).splitlines():
+            m = re.match(r"^\s*\[\s*\d+\]\s+(\S+)\s+\S+\s+([0-9a-f]+)\s+([0-9a-f]+)", line)
+            if m and m.group(1) == section.output:
+                address, offset = int(m.group(2), 16), int(m.group(3), 16)
+        if address is None:
+            return None
+        with open(elf, "rb") as f:
+            f.seek(offset + section.address - address)
+            strings = {x for x in f.read(section.size).split(b"\0") if x}
+        votes = {}
+        for obj, source in self.fallback.sources.items():
+            path = os.path.join(self.fallback.dir, obj)
+            if os.path.exists(path):
+                votes[source] = len(strings & self.fallback.strings_of(path, True))
+        best = max(votes, key=votes.get, default=None)
+        return best if best and votes[best] * 2 > len(strings) else None
 
     def source_of_section(self, section, mapfile):
         """Source of one input section of the image, or a bracketed reason when there is none."""
@@ -206,7 +258,12 @@ class Build:
         if source:
             return source
         if LTRANS.search(section.origin):
-            sources = self.symbol_sources(mapfile).get(base_symbol(section.name))
+            symbol = base_symbol(section.name)
+            if re.match(r"^str\d+\.\d+$", symbol):
+                return self.source_of_strings(section, mapfile) or UNATTRIBUTED
+            sources = self.symbol_sources(mapfile).get(symbol)
+            if not sources and self.fallback:
+                sources = self.fallback.symbol_sources(None).get(symbol)
             if sources and len(sources) == 1:
                 return next(iter(sources))
             if sources:
