@@ -193,6 +193,26 @@ std::string emulatorText(const qemu::Result &q, const std::vector<std::string> &
   return out;
 }
 
+// The IA32 figures: flash bytes of each image as linked, and the stack each used on the emulator.
+std::string figuresText(const qemu::Result &q, const std::string &source) {
+  std::string out = fmt::format("IA32 figures, measured on the emulator ({})\n", source);
+  out += fmt::format("  {:<20} {:>12} {:>18}\n", "Image", "Flash bytes", "Peak stack bytes");
+  const auto flashBytes = [&](const std::string &name) {
+    uint64_t bytes = 0;
+    for (const auto &[range, span] : q.layout.ranges)
+      if (range == name) bytes += uint64_t{span.second} - span.first + 1;
+    return bytes;
+  };
+  for (const qemu::Module &m : q.modules)
+    out += fmt::format("  {:<20} {:>12} {:>18}\n", m.name, flashBytes(m.name), m.stackPeak);
+  if (!q.accessors.empty())
+    out += fmt::format("  {:<20} {:>12} {:>18}\n", "Quilkeep accessors", "", accessorPeak(q));
+  out += fmt::format("  {:<20} {:>12} {:>18}\n", "ZarnBoot (foundation)", flashBytes("ZarnBoot"), "");
+  out += "  Peak stack: bytes below the dispatcher's stack pointer at the call (arguments and return address\n"
+         "  included), found by filling the stack with a pattern before the call and scanning it after.\n";
+  return out;
+}
+
 }  // namespace
 
 CLI::App *addQemuCommand(CLI::App &app, QemuCommandOptions &o) {
@@ -206,6 +226,8 @@ CLI::App *addQemuCommand(CLI::App &app, QemuCommandOptions &o) {
   cmd->add_flag("--self-test", o.selfTest,
                 "Also run the IA32 self-test phase (memory routines at the top of the address space, print "
                 "engine argument slots, services and accessor table layouts)");
+  cmd->add_flag("--figures", o.figures,
+                "Print only the IA32 figures: each image's flash bytes and its peak stack use on the emulator");
   cmd->add_option("--ia32-images", o.images,
                   "Folder holding Dramatlas.elf, Quilkeep.elf and ZarnBoot.elf (default: $ZARN_IA32_IMAGE_DIR, else "
                   "the ia32 build's images folder)");
@@ -231,7 +253,9 @@ int qemuCommand(const QemuCommandOptions &o) {
   const BootResult result = bootResultOf(q, scenario);
   const std::string source = o.scenario.empty() ? "built-in default scenario" : o.scenario;
   for (const std::string &n : notes) fmt::print(stderr, "zarn: note: {} does not apply on the emulator\n", n);
-  if (o.json) {
+  if (o.figures) {
+    fmt::print("{}", figuresText(q, source));
+  } else if (o.json) {
     Json report = jsonReport(result);
     report["emulator"] = emulatorJson(q, notes);
     fmt::print("{}\n", report.dump(2));

@@ -12,6 +12,7 @@ struct QemuCommandOptions {
   std::string scenario;
   bool json = false;
   bool selfTest = false;
+  bool figures = false;  // print only the IA32 figures
   std::string images;  // IA32 image folder (default: $ZARN_IA32_IMAGE_DIR, else the ia32 build's)
   std::string keep;    // keep the flash image and the captures in this folder
   double timeout = 30;

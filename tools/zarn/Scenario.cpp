@@ -24,6 +24,13 @@ std::string hexBytes(const builders::Bytes &bytes) {
 
 std::string h(uint64_t v, int digits = 0) { return fmt::format("0x{:0{}X}", v, digits); }
 
+// Which of the sixteen arrays have one element per unit (the others: per item), and which of the 23
+// settings are FlaggedValues (the others: UINT16).
+constexpr bool kArrayPerUnit[16] = {true, false, true, true, true, false, false, false,
+                                    false, false, false, false, false, false, false, false};
+constexpr bool kScalarFlagged[23] = {true, true, false, false, true, true, true, true, true, true, false, false,
+                                     false, false, true, true, true, true, true, false, false, true, true};
+
 // ---- The built-in default -------------------------------------------------------------------------
 
 Json defaultMemoryInfo() {
@@ -45,11 +52,9 @@ Json defaultMemoryInfo() {
   m["value32B"] = "0x00000040";
   m["counts"] = Json::array({2, 2, 2, 1});
   // Settings: UINT16 ones as numbers, FlaggedValue ones as { flag, value }.
-  static const bool kFlagged[23] = {true, true, false, false, true, true, true, true, true, true, false, false,
-                                    false, false, true, true, true, true, true, false, false, true, true};
   Json scalars = Json::array();
   for (int n = 0; n < 23; ++n) {
-    if (kFlagged[n])
+    if (kScalarFlagged[n])
       scalars.push_back({{"flag", 1}, {"value", h(0x100 * (n + 1) + n, 4)}});
     else
       scalars.push_back(h(0x1000 + n, 4));
@@ -60,8 +65,7 @@ Json defaultMemoryInfo() {
   const int units = 4, items = 8;
   for (int a = 0; a < 16; ++a) {
     Json list = Json::array();
-    const bool perUnit = a == 0 || a == 2 || a == 3 || a == 4;
-    for (int e = 0; e < (perUnit ? units : items); ++e) {
+    for (int e = 0; e < (kArrayPerUnit[a] ? units : items); ++e) {
       if (a == 0) list.push_back(h(0x0A00 + e, 4));
       else if (a == 1 || a == 2 || a == 3) list.push_back({{"flag", 1}, {"value", h(0x1000 * a + e, 4)}});
       else if (a == 4) list.push_back({{"first", h(0x4100 + e, 4)}, {"second", h(0x4200 + e, 4)}});
@@ -243,11 +247,6 @@ host::Service serviceFromName(const std::string &name, const std::string &path) 
                          name));
 }
 
-// Element kinds of the sixteen arrays and of the 23 settings.
-constexpr bool kArrayPerUnit[16] = {true, false, true, true, true, false, false, false,
-                                    false, false, false, false, false, false, false, false};
-constexpr bool kScalarFlagged[23] = {true, true, false, false, true, true, true, true, true, true, false, false,
-                                     false, false, true, true, true, true, true, false, false, true, true};
 
 FlaggedValue readFlagged(const Json &v, const std::string &path) {
   ObjectReader r(v, path, {"flag", "value"});

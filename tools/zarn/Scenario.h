@@ -56,7 +56,7 @@ struct Scenario {
   std::vector<host::Fault> faults;
   MemoryInfoSpec memoryInfo;
   OutputBlockSpec outputBlock;
-  std::string flashSource;                          // "built-in description", "description" or the image path
+  std::string flashSource;                          // the image file, or "description"
   std::optional<builders::FlashImageDesc> flashDesc;  // when built from a description
   builders::Bytes flashImage;
   std::vector<AccessorCall> accessorCalls;
@@ -73,8 +73,7 @@ Json mergeScenario(const Json &base, const Json &overlay);
 // flash image paths are taken from the scenario file's folder.
 Scenario loadScenario(const std::string &path);
 
-// The same from JSON already merged; `baseDir` resolves relative image paths; `source` names the input in
-// messages.
+// The same from JSON already merged; `baseDir` resolves relative image paths.
 Scenario scenarioFromJson(const Json &merged, const std::string &baseDir);
 
 // A flash description (the format of `zarn flash build`) into the builder's form. "outputBlock" in the
