@@ -16,6 +16,7 @@ libgcc, and counts the code and read-only data of each.
 """
 
 import argparse
+import json
 import os
 import re
 import shlex
@@ -99,7 +100,6 @@ def compile_flags(build, language):
 
 def firmware_compile_command(build, source):
     """The exact compile command of one firmware source, as a list, without -o/-c and the source."""
-    import json
     with open(os.path.join(build.dir, "compile_commands.json")) as f:
         for entry in json.load(f):
             if os.path.relpath(entry["file"], zb.REPO) == source:
@@ -155,6 +155,7 @@ def print_engine_report(build):
             if "libgcc.a(" in section.origin:
                 return zb.LIBGCC
             if os.path.abspath(os.path.join(work, section.origin)) == harness_obj or section.origin == harness_obj:
+                # stb_sprintf and its entry are one object; the entry (one jump) is counted with it.
                 return own_label or HARNESS
             source = build.source_of_origin(section.origin)
             return source if source else section.origin
@@ -172,9 +173,6 @@ def print_engine_report(build):
             row = key(s)
             rows.setdefault(row, {}).setdefault(s.output, 0)
             rows[row][s.output] += s.size
-        if own:
-            # stb's code and its entry are one object; the entry is a single call, counted with it.
-            pass
         counted = {r: v for r, v in rows.items() if r != HARNESS}
         total = sum(v.get(zb.CODE, 0) + v.get(zb.RODATA, 0) for v in counted.values())
         print(" %s: %d bytes of code and read-only data" % (title, total))
