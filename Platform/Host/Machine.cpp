@@ -11,7 +11,7 @@ Machine *gCurrent = nullptr;
 
 static_assert(sizeof(uint64_t) >= sizeof(uintptr_t), "the services cell holds a host pointer");
 
-Machine::Machine() {
+Machine::Machine(size_t hobCapacity) : pei(hobCapacity) {
   io.setInterruptFlagSource([this] { return cpu.interruptFlag(); });
   cpu.setIdtr(kIdtLimit, idtBase());
   setServicesCell(reinterpret_cast<uintptr_t>(pei.servicesPointer()));

@@ -35,7 +35,10 @@ class Machine {
 
   // A machine with no DRAM, an erased flash window, MM0 = 0, interrupts masked, an IDT of its own whose
   // services cell (the pointer-sized cell just below the IDT base) holds the foundation's services pointer.
-  Machine();
+  // The second form gives the HOB list `hobCapacity` bytes (fuzz targets, which build a machine per input,
+  // keep it small).
+  Machine() : Machine(PeiFoundation::kDefaultHobCapacity) {}
+  explicit Machine(size_t hobCapacity);
   ~Machine();
   Machine(const Machine &) = delete;
   Machine &operator=(const Machine &) = delete;

@@ -1,7 +1,9 @@
 #include "Platform/Host/PhysicalMemory.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -18,18 +20,41 @@ PhysicalMemory::~PhysicalMemory() {
   if (flash_) munmap(flash_, kFlashWindowSize);
 }
 
+namespace {
+
+// One erased (all 0xFF) window per process that every machine's window starts as a private copy of:
+// mapping it costs nothing until a page is read, and only pages written get copies of their own.
+int erasedFlashTemplate() {
+  static const int fd = [] {
+    const int f = memfd_create("zarn-erased-flash", MFD_CLOEXEC);
+    if (f < 0 || ftruncate(f, PhysicalMemory::kFlashWindowSize) != 0) return -1;
+    void *p = mmap(nullptr, PhysicalMemory::kFlashWindowSize, PROT_READ | PROT_WRITE, MAP_SHARED, f, 0);
+    if (p == MAP_FAILED) return -1;
+    std::memset(p, 0xFF, PhysicalMemory::kFlashWindowSize);
+    munmap(p, PhysicalMemory::kFlashWindowSize);
+    return f;
+  }();
+  return fd;
+}
+
+}  // namespace
+
 void PhysicalMemory::mapFlash() {
   if (flash_) return;
-  void *p = mmap(nullptr, kFlashWindowSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  const int erased = erasedFlashTemplate();
+  if (erased < 0) throw std::runtime_error("cannot make the erased flash window");
+  void *p = mmap(nullptr, kFlashWindowSize, PROT_READ, MAP_PRIVATE, erased, 0);
   if (p == MAP_FAILED) throw std::runtime_error("cannot map the flash window");
   flash_ = static_cast<uint8_t *>(p);
-  std::memset(flash_, 0xFF, kFlashWindowSize);
-  protectFlash(false);
   regions_.push_back({kFlashWindowBase, kFlashWindowSize, flash_});
 }
 
-void PhysicalMemory::protectFlash(bool writable) {
-  mprotect(flash_, kFlashWindowSize, writable ? PROT_READ | PROT_WRITE : PROT_READ);
+void PhysicalMemory::protectFlash(bool writable, uint64_t offset, uint64_t length) {
+  // Only the pages the range touches: changing the whole window costs a page-table walk of 16 MiB.
+  constexpr uint64_t kPage = 4096;
+  const uint64_t first = offset & ~(kPage - 1);
+  const uint64_t end = length == 0 ? first : (offset + length + kPage - 1) & ~(kPage - 1);
+  mprotect(flash_ + first, end - first, writable ? PROT_READ | PROT_WRITE : PROT_READ);
 }
 
 void PhysicalMemory::setFlashImage(std::span<const uint8_t> image) {
@@ -38,10 +63,14 @@ void PhysicalMemory::setFlashImage(std::span<const uint8_t> image) {
                                 " bytes; 512 KiB to 16 MiB expected");
   }
   mapFlash();
-  protectFlash(true);
-  std::memset(flash_, 0xFF, kFlashWindowSize - image.size());
-  std::memcpy(flash_ + (kFlashWindowSize - image.size()), image.data(), image.size());
-  protectFlash(false);
+  // Below the image the window reads erased again; only what was written there before needs it.
+  const uint64_t imageStart = kFlashWindowSize - image.size();
+  const uint64_t from = std::min(writtenFrom_, imageStart);
+  protectFlash(true, from, kFlashWindowSize - from);
+  if (writtenFrom_ < imageStart) std::memset(flash_ + writtenFrom_, 0xFF, imageStart - writtenFrom_);
+  std::memcpy(flash_ + imageStart, image.data(), image.size());
+  protectFlash(false, from, kFlashWindowSize - from);
+  writtenFrom_ = from;
 }
 
 void PhysicalMemory::writeFlash(uint64_t address, std::span<const uint8_t> bytes) {
@@ -49,9 +78,10 @@ void PhysicalMemory::writeFlash(uint64_t address, std::span<const uint8_t> bytes
   if (address < kFlashWindowBase || address + bytes.size() > kFourGiB) {
     throw std::out_of_range("flash write outside the flash window");
   }
-  protectFlash(true);
+  protectFlash(true, address - kFlashWindowBase, bytes.size());
   std::memcpy(flash_ + (address - kFlashWindowBase), bytes.data(), bytes.size());
-  protectFlash(false);
+  protectFlash(false, address - kFlashWindowBase, bytes.size());
+  if (!bytes.empty()) writtenFrom_ = std::min(writtenFrom_, address - kFlashWindowBase);
 }
 
 void PhysicalMemory::addDram(uint64_t base, uint64_t size) {

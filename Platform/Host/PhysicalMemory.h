@@ -53,12 +53,14 @@ class PhysicalMemory {
   };
   const Region *find(uint64_t address, uint64_t length) const;
   void mapFlash();
-  void protectFlash(bool writable);
+  // Makes the pages of [offset, offset + length) of the window writable or read-only again.
+  void protectFlash(bool writable, uint64_t offset, uint64_t length);
 
   struct DramBlock;
   std::vector<std::unique_ptr<DramBlock>> dram_;
   std::vector<Region> regions_;  // DRAM regions, then the flash window once mapped
   uint8_t *flash_ = nullptr;     // mmap'd 16 MiB window
+  uint64_t writtenFrom_ = kFlashWindowSize;  // window offset below which nothing was ever written
 };
 
 }  // namespace zarn::host
