@@ -32,6 +32,19 @@ asan: deps
 	cmake --build --preset host-asan
 	ctest --preset host-asan
 
+# libFuzzer targets (clang, ASan, UBSan): `fuzz-check` runs each for a few seconds from its seeds (part of
+# `make test`), `fuzz` runs each for FUZZ_TIME seconds (default 600) growing fuzz/corpus-run/ (fuzz/README.md).
+.PHONY: fuzz fuzz-build fuzz-check
+fuzz-build: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+
+fuzz-check: fuzz-build
+	ctest --preset fuzz
+
+fuzz: fuzz-build
+	fuzz/run.sh
+
 # Formatting benchmark: release build, print engine against glibc vsnprintf and stb_sprintf.
 bench: deps
 	cmake --preset host-release >/dev/null
@@ -59,6 +72,7 @@ run: host
 
 test: host ia32
 	ctest --preset host
+	$(MAKE) --no-print-directory asan fuzz-check
 
 clean:
 	rm -rf build
