@@ -6,7 +6,7 @@ PACKAGES := cmake ninja-build g++ gcc-multilib g++-multilib libgtest-dev libgmoc
             libbenchmark-dev libstb-dev python3
 ZARN := build/host/tools/zarn/zarn
 
-.PHONY: run test deps host ia32 asan bench size stack figures-ia32 clean
+.PHONY: run test deps host ia32 asan bench size stack figures-ia32 qemu-figures clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
@@ -66,6 +66,10 @@ size: figures-ia32
 
 stack: figures-ia32
 	python3 figures/stack.py $(FIGURE_BUILDS)
+
+# IA32 figures measured on the emulated PC: each image's flash bytes and its peak stack use.
+qemu-figures: host ia32
+	$(ZARN) qemu --figures
 
 run: host
 	$(ZARN) boot
