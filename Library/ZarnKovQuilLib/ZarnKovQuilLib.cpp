@@ -59,14 +59,17 @@ EFI_STATUS CollectEntries(UINT32 Group, UINT32 Type, BOOLEAN NonVolatile, UINT32
       QuilMessage("QUILLIB Info data uninitialized\n");
       return Status;
     }
-    if (!Info->Supported) {
+    // The record sits where the HOB list put it, which promises no alignment: read it field by field.
+    const UINT8 *Record = reinterpret_cast<const UINT8 *>(Info);
+    const UINT8 Supported = Record[offsetof(QuilInfo, Supported)];
+    if (!Supported) {
       QuilMessage("Error detected in the QUIL DATA\n");
       return EFI_UNSUPPORTED;
     }
-    BlockAddress = static_cast<UINT32>(Info->QuilAddr);
+    BlockAddress = static_cast<UINT32>(UnalignedRead64(Record + offsetof(QuilInfo, QuilAddr)));
     QuilMessage("QuilInfoPtr %x Supported %x QuilAddr %x QuilSize %x\n",
-                static_cast<UINT32>(reinterpret_cast<UINTN>(Info)), static_cast<UINT32>(Info->Supported), BlockAddress,
-                Info->QuilSize);
+                static_cast<UINT32>(reinterpret_cast<UINTN>(Info)), static_cast<UINT32>(Supported), BlockAddress,
+                UnalignedRead32(Record + offsetof(QuilInfo, QuilSize)));
   }
 
   QuilMessage("ZarnKovGetQuilEntry %x %x\n", Group, Type);

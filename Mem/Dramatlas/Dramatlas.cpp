@@ -214,7 +214,8 @@ EFI_STATUS BuildHobInfo(const EFI_PEI_SERVICES **PeiServices, const MemorySummar
   BOOLEAN AddressSpaceEnded = FALSE;
 
   SendMessage("    NumOfHoles: %d\n", NumOfHoles);
-  ZarnModuleMessage(DRAMATLAS_MESSAGE_CLASS, "    HoleMapPtr: %x\n", reinterpret_cast<UINTN>(HoleMapPtr));
+  ZarnModuleMessage(DRAMATLAS_MESSAGE_CLASS, "    HoleMapPtr: %x\n",
+                    static_cast<UINT32>(reinterpret_cast<UINTN>(HoleMapPtr)));
 
   for (UINT32 HoleIndex = 0; HoleIndex < NumOfHoles; HoleIndex++) {
     const HoleMapEntry &Hole = HoleMapPtr[HoleIndex];
