@@ -169,5 +169,37 @@ TEST(ParseConsole, ABootThatStopsEarlySaysWhy) {
   }
 }
 
+// The foundation's own failure paths, run on the emulator: a flash without a blob stops the boot with a
+// record that says so, and an exception while an image runs is reported with its vector, address and
+// module (here Dramatlas's entry is pointed at erased flash, whose bytes 0xFF 0xFF are an invalid opcode).
+TEST(EmulatorRun, TheBootsFailuresReachTheHost) {
+  const Platform p = withFlash();
+  const Flash good = composeFlash(p, defaultImageDir());
+  const size_t cell = 0xFFFFFFE0u - 0xFF000000u;
+
+  Flash noBlob = good;
+  std::fill_n(noBlob.image.begin() + cell, 4, 0xFF);
+  try {
+    runFlash(noBlob, p, {});
+    ADD_FAILURE() << "a boot without a blob ran to its end";
+  } catch (const std::runtime_error &e) {
+    EXPECT_NE(std::string(e.what()).find("the emulator boot stopped: no platform blob in flash"), std::string::npos)
+        << e.what();
+  }
+
+  Flash badEntry = good;
+  const size_t dramatlasEntry = good.layout.blobAddress - 0xFF000000u + 16;
+  const builders::Bytes erased = builders::le32(0xFFC00000u);
+  std::copy(erased.begin(), erased.end(), badEntry.image.begin() + dramatlasEntry);
+  try {
+    runFlash(badEntry, p, {});
+    ADD_FAILURE() << "a boot into erased flash ran to its end";
+  } catch (const std::runtime_error &e) {
+    EXPECT_NE(std::string(e.what()).find("invalid opcode (vector 6, error code 0) at EIP 0xFFC00000 while Dramatlas ran"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
 }  // namespace
 }  // namespace zarn::qemu

@@ -170,6 +170,10 @@ std::vector<std::string> emulatorCommand(const Platform &platform, const RunOpti
 // its end (an exception, a bad blob, or output that stops early).
 Result parseConsole(const std::string &console, const Platform &platform);
 
+// Runs the emulator on a composed flash image (composeFlash's, or one changed on purpose) and reads back
+// the boot. Throws std::runtime_error as boot() does.
+Result runFlash(const Flash &flash, const Platform &platform, const RunOptions &options);
+
 // The whole boot. Throws Unsupported for a platform the emulator cannot show, std::runtime_error when
 // the emulator cannot be run, times out or the boot does not reach its end.
 Result boot(const Platform &platform, const RunOptions &options);

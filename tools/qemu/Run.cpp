@@ -160,8 +160,10 @@ std::vector<std::string> emulatorCommand(const Platform &p, const RunOptions &o,
 }
 
 Result boot(const Platform &p, const RunOptions &o) {
-  const std::string imageDir = o.imageDir.empty() ? defaultImageDir() : o.imageDir;
-  const Flash flash = composeFlash(p, imageDir);
+  return runFlash(composeFlash(p, o.imageDir.empty() ? defaultImageDir() : o.imageDir), p, o);
+}
+
+Result runFlash(const Flash &flash, const Platform &p, const RunOptions &o) {
   const WorkDir dir(o.keepDir);
   const std::string flashPath = dir.file("flash.bin"), com1 = dir.file("com1.bin"), com2 = dir.file("com2.bin"),
                     console = dir.file("debugcon.log"), log = dir.file("emulator.log");
