@@ -1,29 +1,37 @@
-// Output block lookups and the twenty accessor slots on a fuzzed block. The block's bytes fill a DRAM
-// region of exactly their size, so a read past them is caught; the info HOB is published as discovery
-// would (or damaged, or left out); the lookups run with a fuzzed group, type, instance and capacity, and
-// every slot of the installed accessor PPI is called with fuzzed arguments.
+// Output block discovery, lookups and the twenty accessor slots on a fuzzed block. The block's bytes fill
+// a DRAM region of exactly their size, so a read past them is caught. The info HOB is either found by
+// the discovery constructor through a flash image whose BIOS directory points at the block, or published
+// here as discovery would (or damaged, misaligned, or left out); the lookups run with a fuzzed group,
+// type, instance and capacity, and every slot of the installed accessor PPI is called with fuzzed
+// arguments.
 //
 // Input: flags, group, type, instance (4 bytes each), capacity, seven slot arguments (4 bytes each),
 // then the block.
+#include <map>
 #include <vector>
 
 #include "Guid/ZarnGuids.h"
 #include "Kov/QuilDrv/Quilkeep/Quilkeep.h"
+#include "Library/ZarnKovProcessorLines.h"
 #include "Library/ZarnKovQuilLib.h"
 #include "Ppi/QuilAccessor.h"
 #include "fuzz/support/FuzzSupport.h"
+#include "tools/builders/FlashImage.h"
 
 namespace {
 
 using zarn::fuzz::inside;
 using zarn::fuzz::Reader;
+namespace builders = zarn::builders;
 
 enum : uint8_t {
   kNotSupported = 0x01,   // Supported = 0 in the info record
   kShortInfo = 0x02,      // the info HOB holds fewer than the record's 16 bytes
   kNoInfo = 0x04,         // no info HOB at all
   kHighBlock = 0x08,      // the block ends just below the flash window, near 4 GiB
-  kNoDebugPrint = 0x10,   // no debug-print PPI: module messages go nowhere
+  kDebugPrint = 0x10,     // install the debug-print PPI: the lookups' messages are formatted and kept
+  kOddHob = 0x20,         // a HOB of odd length before the info HOB, which then sits at an odd address
+  kDiscover = 0x40,       // the discovery constructor finds the block and publishes the info HOB
 };
 
 constexpr uint64_t kLowBlockAddress = 0x00100000;
@@ -39,6 +47,7 @@ struct Block {
 
 void publishInfo(zarn::host::Machine &machine, uint8_t flags, const Block &block) {
   if (flags & kNoInfo) return;
+  if (flags & kOddHob) machine.pei.createHob(0x0003, 13);
   const uint16_t dataLength = (flags & kShortInfo) ? (flags >> 5) : 16;  // 0..7 bytes when short
   auto *hob = static_cast<uint8_t *>(machine.pei.createHob(EFI_HOB_TYPE_GUID_EXTENSION, uint16_t(24 + dataLength)));
   std::memcpy(hob + 8, &gZarnQuilInfoHobGuid, sizeof(EFI_GUID));
@@ -47,6 +56,64 @@ void publishInfo(zarn::host::Machine &machine, uint8_t flags, const Block &block
   info.QuilSize = static_cast<uint32_t>(block.size);
   info.QuilAddr = block.address;
   std::memcpy(hob + 24, &info, dataLength < sizeof info ? dataLength : sizeof info);
+}
+
+// The non-erased runs of the standard flash image whose level-1 BIOS directory has the block's type 0x61
+// entry: writing only these keeps the flash window cheap to set up for every input.
+const std::vector<builders::Blob> &flashPointingTo(uint64_t destination) {
+  static std::map<uint64_t, std::vector<builders::Blob>> images;
+  auto [at, added] = images.try_emplace(destination);
+  if (added) {
+    builders::BiosEntryDesc entry;
+    entry.type = 0x61;
+    entry.destination = destination;
+    const builders::Bytes image = builders::buildFlashImage(builders::standardFlash({entry}));
+    for (size_t i = 0; i < image.size();) {
+      if (image[i] == 0xFF) {
+        i++;
+        continue;
+      }
+      size_t end = i;
+      while (end < image.size() && image[end] != 0xFF) end++;
+      at->second.push_back({static_cast<uint32_t>(i), builders::Bytes(image.begin() + i, image.begin() + end)});
+      i = end;
+    }
+  }
+  return at->second;
+}
+
+// Discovery through the flash, checked against what the block's header asks for.
+void discover(zarn::host::Machine &machine, const Block &block) {
+  for (const builders::Blob &run : flashPointingTo(block.address)) {
+    machine.memory.writeFlash(builders::flashBase(1024 * 1024) + run.offset, run.bytes);
+  }
+  machine.cpu.setCpuid(0x80000001u, {ProcessorLineA, 0, 0, 0});
+  FUZZ_CHECK(ZarnKovQuilLibConstructor() == EFI_SUCCESS);
+
+  QuilHeader header = {};
+  if (block.size >= sizeof header) std::memcpy(&header, block.bytes, sizeof header);
+  const bool accepted = block.size >= sizeof header && header.Signature == QUIL_SIGNATURE && header.Size != 0 &&
+                        header.Size != 0xFFFFFFFFu;
+  const auto infos = machine.pei.guidHobData(gZarnQuilInfoHobGuid);
+  if (!accepted) {
+    FUZZ_CHECK(infos.empty());
+    return;
+  }
+  FUZZ_CHECK(infos.size() == 1 && infos[0].size() == sizeof(QuilInfo));
+  QuilInfo info;
+  std::memcpy(&info, infos[0].data(), sizeof info);
+  FUZZ_CHECK(info.Supported == 1 && info.QuilSize == header.Size && info.QuilAddr == block.address);
+  size_t reservations = 0;
+  for (const zarn::host::HobRecord &hob : machine.pei.hobs()) {
+    if (hob.type != EFI_HOB_TYPE_MEMORY_ALLOCATION) continue;
+    EFI_HOB_MEMORY_ALLOCATION allocation;
+    std::memcpy(&allocation, hob.bytes.data(), sizeof allocation);
+    FUZZ_CHECK(allocation.AllocDescriptor.MemoryBaseAddress == block.address &&
+               allocation.AllocDescriptor.MemoryLength == 0x1000000 &&
+               allocation.AllocDescriptor.MemoryType == EfiACPIMemoryNVS);
+    reservations++;
+  }
+  FUZZ_CHECK(reservations == 1);
 }
 
 // The entry the accessors of one group, type and instance read, or null.
@@ -174,7 +241,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for (uint32_t &arg : args) arg = in.u32();
   const std::span<const uint8_t> bytes = in.rest();
 
-  zarn::fuzz::Boot boot(!(flags & kNoDebugPrint));
+  zarn::fuzz::Boot boot((flags & kDebugPrint) != 0);
   zarn::host::Machine &machine = boot.machine;
   Block block{(flags & kHighBlock) ? kFlashWindowBase - (bytes.empty() ? 1 : bytes.size()) : kLowBlockAddress,
               nullptr, bytes.size()};
@@ -183,7 +250,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     machine.memory.write(block.address, bytes);
     block.bytes = static_cast<const uint8_t *>(machine.memory.pointer(block.address, bytes.size()));
   }
-  publishInfo(machine, flags, block);
+  if (flags & kDiscover) {
+    discover(machine, block);
+  } else {
+    publishInfo(machine, flags, block);
+  }
 
   checkLookups(block, group, type, instance, capacity);
 

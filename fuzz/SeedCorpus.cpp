@@ -143,7 +143,7 @@ QuilBlockDesc everyEntry() {
 }
 
 void blockSeeds() {
-  blockSeed("every-entry", everyEntry(), 0x00, 1, 2, 0);
+  blockSeed("every-entry", everyEntry(), 0x10, 1, 2, 0);  // with the debug-print PPI
   blockSeed("every-entry-high", everyEntry(), 0x08, 3, 3, 0, {0, 0, 1, 3, 1, 16, 7});
 
   QuilBlockDesc twice = everyEntry();
@@ -154,7 +154,7 @@ void blockSeeds() {
   shortEntries.entries[0] = {1, 16, 0, 0x40, {}, {Field::u8(0x30, 2)}};  // the Dorn flags lie beyond it
   shortEntries.entries[2] = {1, 2, 0, 0x36, {}, {Field::u16(0x34, 0xBEEF)}};  // so does the second word
   shortEntries.entries[6].storedEntrySize = 0;  // the chain ends here
-  blockSeed("short-entries", shortEntries, 0x00, 1, 16, 0);
+  blockSeed("short-entries", shortEntries, 0x10, 1, 16, 0);
 
   QuilBlockDesc past = smallBlock();
   past.entries[1].storedEntrySize = 0x1000;  // reaches past the block
@@ -168,6 +168,12 @@ void blockSeeds() {
   QuilBlockDesc many;
   for (uint32_t i = 0; i < 300; i++) many.entries.push_back({1, 2, i, 16, {}, {}});
   blockSeed("three-hundred-entries", many, 0x00, 1, 2, 7);
+  blockSeed("discovered", everyEntry(), 0x40, 3, 2, 0);
+  blockSeed("discovered-high", smallBlock(), 0x48, 1, 2, 1);
+  QuilBlockDesc unsized = smallBlock();
+  unsized.storedSize = 0xFFFFFFFF;
+  blockSeed("discovery-refuses-size", unsized, 0x40, 1, 2, 0);
+  blockSeed("info-at-odd-address", everyEntry(), 0x20, 1, 16, 0);
   blockSeed("no-info-hob", smallBlock(), 0x04, 1, 2, 0);
   blockSeed("not-supported", smallBlock(), 0x01, 1, 2, 0);
   blockSeed("short-info-hob", smallBlock(), 0x02 | (5 << 5), 1, 2, 0);
