@@ -260,7 +260,10 @@ int qemuCommand(const QemuCommandOptions &o) {
     report["emulator"] = emulatorJson(q, notes);
     fmt::print("{}\n", report.dump(2));
   } else {
-    fmt::print("{}{}", textReport(result, scenario, source), emulatorText(q, notes));
+    std::string text = textReport(result, scenario, source);
+    // The report is zarn boot's; its first line names the command that made it.
+    if (const std::string boot = "zarn boot"; text.compare(0, boot.size(), boot) == 0) text.replace(0, boot.size(), "zarn qemu");
+    fmt::print("{}{}", text, emulatorText(q, notes));
   }
   bool selfTestsPassed = true;
   for (const qemu::SelfTestResult &t : q.selfTests) selfTestsPassed = selfTestsPassed && t.passed;
