@@ -194,6 +194,20 @@ VOID DumpHobs() {
     ConsoleBytes(Base + H.Offset, H.Length);
     ConsoleEnd();
   }
+  // HOBs beyond the records (never with these images) are found by their headers; their creator is
+  // not known.
+  UINT32 Offset = Count == 0 ? S.HobEnd : S.Hobs[Count - 1].Offset + S.Hobs[Count - 1].Length;
+  while (S.HobCount > BootMaxHobRecords && Offset < S.HobEnd) {
+    const UINT16 Length = static_cast<UINT16>(Base[Offset + 2] | Base[Offset + 3] << 8);
+    if (Length < sizeof(EFI_HOB_GENERIC_HEADER) || Length > S.HobEnd - Offset) {
+      break;
+    }
+    ConsoleRecord(BootRecordHob);
+    ConsoleText(nullptr);
+    ConsoleBytes(Base + Offset, Length);
+    ConsoleEnd();
+    Offset += Length;
+  }
   ConsoleRecord(BootRecordHob);
   ConsoleText(BootModuleName(BootModulePlatform));
   ConsoleBytes(Base + S.HobEnd, sizeof(EFI_HOB_GENERIC_HEADER));
