@@ -1,5 +1,6 @@
 // The flash image of an emulator boot and the platform blob in it.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <thread>
 
 #include "Library/ZarnKovProcessorLines.h"
@@ -34,13 +35,12 @@ void writeFile(const std::string &path, const builders::Bytes &bytes) {
 
 // The last lines of a log, for an error message.
 std::string tail(const std::string &text, size_t lines) {
-  size_t at = text.size();
-  for (size_t n = 0; n <= lines && at > 0; ++n) {
-    const size_t nl = text.rfind('\n', at - 1);
-    if (nl == std::string::npos) return text;
-    if (n < lines) at = nl;
-  }
-  return text.substr(at == text.size() ? 0 : at + 1);
+  std::vector<std::string> all;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) all.push_back(line);
+  std::string out;
+  for (size_t n = all.size() > lines ? all.size() - lines : 0; n < all.size(); ++n) out += all[n] + "\n";
+  return out;
 }
 
 // QEMU's family and model properties for a leaf 0x80000001 signature: families above 15 are written as
