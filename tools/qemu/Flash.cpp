@@ -15,7 +15,7 @@ namespace {
 
 constexpr uint32_t kFlashSize = 16u << 20;
 constexpr uint64_t kFlashBase = builders::kFourGiB - kFlashSize;
-constexpr uint64_t kRamLimit = 0xE0000000ull;  // the pc machine keeps RAM below this all under 4 GiB
+constexpr uint64_t kRamLimit = 0xDFF00000ull;  // the pc machine keeps all RAM below 4 GiB only under 3.5 GiB
 constexpr uint64_t kReservedBlockSize = 0x1000000;
 
 static_assert(unsigned(host::Service::InstallPpi) == BootServiceInstallPpi &&
