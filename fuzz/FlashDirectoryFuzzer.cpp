@@ -1,19 +1,22 @@
 // Flash directory lookup on a fuzzed flash image. The input's bytes are written into the erased flash
 // window at one of the six probe addresses; for every processor line the BIOS directory lookup runs for
-// the three entry types the modules use and for a fuzzed type and instance, and the non-volatile copy of
-// the output block is walked where the directory says it is.
+// the three entry types the modules use and for a fuzzed type and instance, the non-volatile copy of the
+// output block is walked where the directory says it is, and output block discovery runs, finding a
+// valid block in DRAM at 0x00100000 when the directory points there.
 //
 // Input: control (bits 0-2 probe, bits 3-5 line of the walk, bits 6-7 CPUID stepping noise), lookup type,
 // lookup instance, walk group (4 bytes), walk type (4 bytes), walk capacity, then the flash bytes.
 #include <array>
 #include <vector>
 
+#include "Guid/ZarnGuids.h"
 #include "Kov/FlashDirectory.h"
 #include "Library/ZarnKovBaseLibV2.h"
 #include "Library/ZarnKovProcessorLines.h"
 #include "Library/ZarnKovQuilLib.h"
 #include "Platform/Host/PhysicalMemory.h"
 #include "fuzz/support/FuzzSupport.h"
+#include "tools/builders/QuilBlock.h"
 
 namespace {
 
@@ -30,10 +33,16 @@ constexpr std::array<uint32_t, 6> kLines = {ProcessorLineA, ProcessorLineB, Proc
 // with the flash written back to erased after each.
 constexpr unsigned kInputsPerMachine = 1024;
 
+constexpr uint64_t kBlockAddress = 0x00100000;
+
 struct Platform {
   Platform() : machine(zarn::fuzz::kHobCapacity) {
     machine.makeCurrent();
     producer.install(machine);
+    zarn::builders::QuilBlockDesc block;
+    block.entries.push_back({1, 16, 0, 0x1B8, {}, {}});
+    machine.memory.addDram(kBlockAddress, 0x10000);
+    machine.memory.write(kBlockAddress, zarn::builders::buildQuilBlock(block));
   }
   Machine machine;
   zarn::host::DebugPrintProducer producer;
@@ -88,6 +97,25 @@ void walkNonVolatileCopy(Machine &machine, uint32_t group, uint32_t type, uint32
   }
 }
 
+// Discovery publishes the block the type 0x61 entry names, and only a block that carries the signature.
+void discover(Machine &machine) {
+  machine.pei.resetHobList(zarn::fuzz::kHobCapacity);
+  FUZZ_CHECK(ZarnKovQuilLibConstructor() == EFI_SUCCESS);
+  const auto infos = machine.pei.guidHobData(gZarnQuilInfoHobGuid);
+  uint32_t attributes, size;
+  uint64_t location, destination = 0;
+  if (!ZarnKovGetBiosDirEntry(QuilBiosDirType, 0xFF, &attributes, &location, &size, &destination)) {
+    FUZZ_CHECK(infos.empty());
+    return;
+  }
+  if (infos.empty()) return;
+  QuilInfo info;
+  std::memcpy(&info, infos[0].data(), sizeof info);
+  FUZZ_CHECK(infos.size() == 1 && info.Supported == 1 && info.QuilAddr == destination);
+  const auto *header = static_cast<const uint8_t *>(machine.memory.pointer(static_cast<uint32_t>(destination), 16));
+  FUZZ_CHECK(header != nullptr && std::memcmp(header, "QUIL", 4) == 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -120,6 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   machine.cpu.setCpuid(0x80000001u, {kLines[((control >> 3) & 7u) % 5], 0, 0, 0});
   walkNonVolatileCopy(machine, walkGroup, walkType, walkCapacity);
+  discover(machine);
 
   if (length != 0) machine.memory.writeFlash(probe, std::vector<uint8_t>(length, 0xFF));
   return 0;

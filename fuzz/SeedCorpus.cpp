@@ -89,7 +89,7 @@ FlashImageDesc flashLayout(int probe, PointerForm form, bool combo) {
                                 entry(0x70, 0, kLevel2, 0), entry(0x62, 3, kTable, 0)}, 0, {}};
   BiosDirDesc b{kBiosB, false, {entry(0x61, 1, 0, 0x00200000), entry(0x63, 0, kNvBlock, 0, uint32_t(nv.size()))}, 0, {}};
   BiosDirDesc c{kBiosC, false, {entry(0x61, 2, 0, 0xFF000000)}, 0, {}};
-  BiosDirDesc level2{kLevel2, true, {entry(0x61, 5, 0, 0x00300000), entry(0x64, 0xF, kTable, 0)}, 0, {}};
+  BiosDirDesc level2{kLevel2, true, {entry(0x61, 5, 0, 0x00100000), entry(0x64, 0xF, kTable, 0)}, 0, {}};
   d.biosDirs = {a, b, c, level2};
   d.payloads.push_back({kNvBlock, nv});
   return d;
