@@ -26,11 +26,12 @@ using zarn::host::PhysicalMemory;
 
 constexpr std::array<uint32_t, 6> kProbes = {0xFFFA0000u, 0xFFF20000u, 0xFFE20000u,
                                              0xFFC20000u, 0xFF820000u, 0xFF020000u};
-// The six lines the lookup knows plus one it does not.
+// The five lines the lookup knows and one it does not.
 constexpr std::array<uint32_t, 6> kLines = {ProcessorLineA, ProcessorLineB, ProcessorLineC,
                                             ProcessorLineD, ProcessorLineE, 0x00600F00u};
-// Mapping the 16 MiB flash window is the costly part of a machine: one machine serves this many inputs,
-// with the flash written back to erased after each.
+// Faulting in the flash window's pages is the costly part of a machine: one machine serves this many
+// inputs, with the flash written back to erased, the HOB list started afresh and the records cleared
+// after each.
 constexpr unsigned kInputsPerMachine = 1024;
 
 constexpr uint64_t kBlockAddress = 0x00100000;
