@@ -4,8 +4,13 @@
 // twenty descriptors is published exactly (gap, hole, gap, ..., closing range up to the top of memory);
 // any other map is refused with an error and leaves no HOB and no completion PPI.
 //
-// Input: flags, top of memory (8 bytes), the five summary values (12 bytes), then 24-byte hole-map
-// entries (base, size, type, 4 bytes not read).
+// Some inputs also make one PEI service fail with an error from its n-th call on (LocatePpi, CreateHob or
+// InstallPpi): the run then ends in an error, without the completion PPI, and a memory map HOB that was
+// built before the failure is still the described one.
+//
+// Input: flags (bits 0-2 below, bits 3-4 the failing service, bits 5-7 the calls before it fails), top
+// of memory (8 bytes), the five summary values (12 bytes), then 24-byte hole-map entries (base, size,
+// type, 4 bytes not read).
 #include <vector>
 
 #include "Guid/MemInfoHob.h"
@@ -78,27 +83,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   zarn::host::MemoryInitModule memoryInit(config);
   memoryInit.install(machine);
 
+  constexpr zarn::host::Service kFailing[] = {zarn::host::Service::LocatePpi, zarn::host::Service::CreateHob,
+                                              zarn::host::Service::InstallPpi};
+  const unsigned failing = (flags >> 3) & 3;
+  if (failing != 0) machine.pei.injectFault({kFailing[failing - 1], EFI_OUT_OF_RESOURCES, uint32_t(flags >> 5)});
+
   const EFI_STATUS status = DramatlasEntry(nullptr, machine.pei.servicesPointer());
   const auto mapHobs = machine.pei.guidHobData(gZarnMemoryInfoHobGuid);
   const bool ready = machine.pei.locatePpi(gMemoryHobsReadyPpiGuid) != nullptr;
 
   std::vector<Descriptor> expected;
   const bool valid = describedMap(config.holes, config.topOfMemory, expected);
+  FUZZ_CHECK(ready == (status == EFI_SUCCESS));
   if (flags & kGetHoleMapFails) {
-    FUZZ_CHECK(status == EFI_DEVICE_ERROR);
+    FUZZ_CHECK(status == EFI_DEVICE_ERROR || (failing != 0 && status == EFI_OUT_OF_RESOURCES));
   } else if (flags & kNullHoleMap) {
-    FUZZ_CHECK(status == EFI_NOT_FOUND);
-  } else if (valid) {
+    FUZZ_CHECK(status == EFI_NOT_FOUND || (failing != 0 && status == EFI_OUT_OF_RESOURCES));
+  } else if (!valid) {
+    FUZZ_CHECK(EFI_ERROR(status));
+  } else if (failing == 0) {
     FUZZ_CHECK(status == EFI_SUCCESS);
   } else {
-    FUZZ_CHECK(EFI_ERROR(status));
+    // A failed LocatePpi or InstallPpi is passed on; a HOB that cannot be created is EFI_NOT_FOUND.
+    FUZZ_CHECK(status == EFI_SUCCESS || status == EFI_OUT_OF_RESOURCES || status == EFI_NOT_FOUND);
   }
-  if (status != EFI_SUCCESS) {
-    FUZZ_CHECK(mapHobs.empty() && !ready);
+  if (!valid || (flags & (kGetHoleMapFails | kNullHoleMap))) {
+    FUZZ_CHECK(mapHobs.empty());
+    return 0;
+  }
+  if (mapHobs.empty()) {
+    FUZZ_CHECK(status != EFI_SUCCESS);
     return 0;
   }
 
-  FUZZ_CHECK(ready && mapHobs.size() == 1);
+  FUZZ_CHECK(mapHobs.size() == 1);
   const std::span<const uint8_t> record = mapHobs[0];
   FUZZ_CHECK(record.size() == 22 + 24 * expected.size());
   MemInfoHob header;

@@ -174,6 +174,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (size_t b = 0; b < small * outUnit; b++) FUZZ_CHECK(buffer[b] == 0xA5);
   }
 
+  // A missing format, or a missing buffer of a non-zero size, gives 0 and writes nothing.
+  if (small != 0) {
+    std::memset(buffer.get(), 0xA5, small * outUnit);
+    FUZZ_CHECK(FormatWithMode(reinterpret_cast<CHAR8 *>(buffer.get()), small, mode, nullptr) == 0);
+    FUZZ_CHECK(FormatWithMode(nullptr, small, mode, call.format) == 0);
+    for (size_t b = 0; b < small * outUnit; b++) FUZZ_CHECK(buffer[b] == 0xA5);
+  }
+
   // A UCS-2 buffer size above the configured maximum is refused before anything is written.
   if (outputUcs2 && (modeBits & 0x10) && small != 0) {
     FUZZ_CHECK(call(reinterpret_cast<CHAR8 *>(buffer.get()), 1000001) == 0);

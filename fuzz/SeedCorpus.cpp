@@ -213,6 +213,12 @@ void holeSeeds() {
   holeSeed("passes-2^64", ~0ull, {{0xFFFFFFFFFFFFF000ull, 0x2000, 0}});
   holeSeed("get-hole-map-fails", 0x80000000, {}, 0x01);
   holeSeed("null-hole-map", 0x80000000, {}, 0x02);
+  // Bits 3-4 choose the failing service (LocatePpi, CreateHob, InstallPpi), bits 5-7 the calls before it.
+  const std::vector<Hole> two = {{0xA0000, 0x60000, 1}, {0x7F000000, 0x800000, 0}};
+  holeSeed("locate-ppi-fails", 0x80000000, two, 0x08);
+  holeSeed("map-hob-cannot-be-created", 0x80000000, two, 0x10);
+  holeSeed("configuration-hob-cannot-be-created", 0x80000000, two, 0x10 | (1 << 5));
+  holeSeed("install-ppi-fails", 0x80000000, two, 0x18);
 }
 
 // ---- Memory configuration: flags, counts, null-source mask, settings, array bytes. ----
